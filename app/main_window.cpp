@@ -1,0 +1,161 @@
+// The popup (g_mainWnd, class "Kestrelon", MainWndProc) holds three controls: the
+// "Shut down..." button, the pinned items tree (g_treeWnd) and the "All Programs" button.
+// Everything else on it is painted by panel/. MainWndProc only routes; each subsystem
+// keeps its own logic.
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/ids.h"
+#include "app/shell_helpers.h"
+#include "app/state.h"
+#include "panel/link_column.h"
+#include "panel/panel_paint.h"
+#include "pinned/pinned_items.h"
+#include "programs/programs_menu.h"
+#include "session/session_menu.h"
+
+namespace {
+
+struct ControlLayout {
+  const wchar_t* className;
+  const wchar_t* text;
+  DWORD style;
+  int x, y, width, height;
+  int id;
+};
+
+const ControlLayout kShutdownButton = {L"Button", L"Shut down...", WS_CHILD | WS_VISIBLE, 265, 443, 85,
+                                       22,        IDC_SHUTDOWN};
+const ControlLayout kPinnedTree = {
+    WC_TREEVIEWW,
+    L"",
+    WS_CHILD | WS_VISIBLE | TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
+    14,
+    13,
+    230,
+    375,
+    IDC_PINNEDTREE};
+const ControlLayout kAllProgramsButton = {
+    L"Button", L"     All Programs", WS_CHILD | WS_VISIBLE | BS_LEFT, 10, 397, 238, 28, IDC_ALLPROGRAMS};
+
+HWND CreateControl(const ControlLayout& layout) {
+  HWND control = CreateWindowExW(
+      0, layout.className, layout.text, layout.style, layout.x, layout.y, layout.width, layout.height,
+      g_mainWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), g_hInstance, nullptr);
+  ApplyUiFont(control);
+  return control;
+}
+
+void RunFixedCommand(int id) {
+  switch (id) {
+    case IDC_SHUTDOWN:
+      ShowShutdownMenu();
+      break;
+    case IDC_ALLPROGRAMS:
+      ShowProgramsMenu();
+      break;
+    default:  // IDM_RESTART .. IDM_LOCK
+      RunSessionAction(id);
+      break;
+  }
+}
+
+void OnCommand(WPARAM wParam, LPARAM lParam) {
+  int id = LOWORD(wParam);
+  bool fromControl = HIWORD(wParam) != 0 || lParam != 0;
+  if (id >= IDC_FIRST_FIXED_COMMAND && id <= IDC_LAST_FIXED_COMMAND) {
+    RunFixedCommand(id);
+  } else if (!fromControl) {
+    std::wstring target = FindProgramPath(id);
+    LaunchTarget(target.c_str());
+    PostQuitMessage(0);
+  }
+}
+
+void OnActivateApp(WPARAM wParam) {
+  // Reactivation does not disarm the timer: once deactivated, the popup closes.
+  if (static_cast<UINT32>(wParam) == 0) SetTimer(g_mainWnd, IDT_DISMISS, 1000, nullptr);
+}
+
+void OnTimer() {
+  KillTimer(g_mainWnd, IDT_DISMISS);
+  PostQuitMessage(0);
+}
+
+void OnNotify(LPARAM lParam) {
+  auto header = reinterpret_cast<const NMHDR*>(lParam);
+  if (header && header->code == static_cast<UINT>(NM_CLICK)) OpenClickedPinnedItem();
+}
+
+void OnCloseMenu() {
+  ShowWindow(g_mainWnd, SW_HIDE);
+  PostQuitMessage(0);
+}
+
+}  // namespace
+
+ATOM RegisterMainClass() {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.hInstance = g_hInstance;
+  windowClass.hIcon = LoadIconW(g_hInstance, L"IDI_BUTTON");
+  windowClass.hIconSm = LoadIconW(g_hInstance, L"IDI_BUTTON");
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_GRAYTEXT);
+  windowClass.lpszClassName = MAIN_CLASS_NAME;
+  return RegisterClassExW(&windowClass);
+}
+
+void CreateMainWindow() {
+  g_mainWnd =
+      CreateWindowExW(POPUP_EX_STYLE, MAIN_CLASS_NAME, L"", POPUP_STYLE, 0, g_trayRect.top - POPUP_HEIGHT,
+                      POPUP_WIDTH, POPUP_HEIGHT, nullptr, nullptr, g_hInstance, nullptr);
+  CreateControl(kShutdownButton);
+  g_treeWnd = CreateControl(kPinnedTree);
+  HWND allPrograms = CreateControl(kAllProgramsButton);
+  // Loaded once per run and kept by the button until the process ends.
+  HANDLE arrow = LoadImageW(g_hInstance, L"IDI_RIGHTARROW", IMAGE_ICON, 16, 16, LR_DEFAULTSIZE);
+  SendMessageW(allPrograms, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(arrow));
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      PaintPanel(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_ACTIVATEAPP:
+      OnActivateApp(wParam);
+      return 0;
+    case WM_TIMER:
+      OnTimer();
+      return 0;
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) PostQuitMessage(0);
+      return 0;
+    case WM_MOUSEMOVE:
+      TrackLinkHover();
+      return 0;
+    case WM_LBUTTONUP:
+      if (g_hoverId != 0) OpenHoveredLink();
+      return 0;
+    case WM_NOTIFY:
+      OnNotify(lParam);
+      return 0;
+    case WM_COMMAND:
+      OnCommand(wParam, lParam);
+      return 0;
+    case UM_CLOSEMENU:
+      OnCloseMenu();
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}

@@ -1,0 +1,19 @@
+// The popup window: its class, its controls and the window procedure that routes its messages.
+#pragma once
+
+#include <windows.h>
+
+constexpr int POPUP_WIDTH = 410;
+constexpr int POPUP_HEIGHT = 485;
+constexpr DWORD POPUP_STYLE = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_MAXIMIZEBOX;
+constexpr DWORD POPUP_EX_STYLE = WS_EX_COMPOSITED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+constexpr wchar_t MAIN_CLASS_NAME[] = L"Kestrelon";
+
+// Registers the "Kestrelon" class; 0 on failure.
+ATOM RegisterMainClass();
+
+// Creates the popup above the taskbar (g_trayRect) with its three controls; sets g_mainWnd
+// and g_treeWnd.
+void CreateMainWindow();
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

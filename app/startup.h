@@ -1,0 +1,19 @@
+// Start-up of one run: closes an open popup, or shows a new one and runs it to its end.
+#pragma once
+
+#include <windows.h>
+
+// The whole run; returns the process exit code.
+int RunKestrelon(HINSTANCE instance);
+
+// When a popup is already open, asks it to close and waits until it has; true if one was.
+bool CloseOpenPopup();
+
+// Reads "homedrive" and "homepath" into g_homeDrive and g_homePath; a value that does not fit
+// leaves its buffer empty rather than truncated.
+void ReadHomeFolders();
+
+// Fills g_trayRect from the taskbar, warning the user when it cannot be found.
+void FindTaskbar();
+
+int RunMessageLoop();

@@ -1,0 +1,5 @@
+#include "session/session_menu.h"
+
+void ShowShutdownMenu() {}
+void RunSessionAction(int) {}
+void EnableShutdownPrivilege() {}

@@ -1,0 +1,80 @@
+// Small Windows-side helper for the run and test scripts:
+//   ktool shortcut LINK TARGET [ARGUMENTS [WORKING_DIRECTORY]]   make a shortcut file
+//   ktool resolve LINK                  print "target|arguments|working directory"
+//   ktool wait-window CLASS SECONDS     exit 0 once a visible window of that class exists
+#include <objbase.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+int MakeShortcut(int argc, wchar_t** argv) {
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&link))))
+    return 1;
+  link->SetPath(argv[3]);
+  if (argc > 4) link->SetArguments(argv[4]);
+  if (argc > 5) link->SetWorkingDirectory(argv[5]);
+  IPersistFile* file = nullptr;
+  HRESULT saved = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+  if (SUCCEEDED(saved)) {
+    saved = file->Save(argv[2], TRUE);
+    file->Release();
+  }
+  link->Release();
+  return SUCCEEDED(saved) ? 0 : 1;
+}
+
+int ResolveShortcut(wchar_t** argv) {
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&link))))
+    return 1;
+  IPersistFile* file = nullptr;
+  int result = 1;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    if (SUCCEEDED(file->Load(argv[2], STGM_READ))) {
+      wchar_t target[MAX_PATH * 4] = L"", arguments[MAX_PATH * 4] = L"", dir[MAX_PATH * 4] = L"";
+      link->GetPath(target, MAX_PATH * 4, nullptr, SLGP_RAWPATH);
+      link->GetArguments(arguments, MAX_PATH * 4);
+      link->GetWorkingDirectory(dir, MAX_PATH * 4);
+      wprintf(L"%ls|%ls|%ls\n", target, arguments, dir);
+      result = 0;
+    }
+    file->Release();
+  }
+  link->Release();
+  return result;
+}
+
+int WaitWindow(wchar_t** argv) {
+  DWORD limit = static_cast<DWORD>(_wtoi(argv[3])) * 1000;
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < limit) {
+    HWND window = FindWindowW(argv[2], nullptr);
+    if (window && IsWindowVisible(window)) return 0;
+    Sleep(50);
+  }
+  return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    fwprintf(stderr, L"usage: ktool shortcut|resolve|wait-window ...\n");
+    return 2;
+  }
+  CoInitialize(nullptr);
+  int result = 2;
+  if (!wcscmp(argv[1], L"shortcut") && argc >= 4) result = MakeShortcut(argc, argv);
+  if (!wcscmp(argv[1], L"resolve")) result = ResolveShortcut(argv);
+  if (!wcscmp(argv[1], L"wait-window") && argc >= 4) result = WaitWindow(argv);
+  CoUninitialize();
+  return result;
+}

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds Kestrelon and every test, then runs them all under Wine; non-zero on any failure.
+#   tools/test.sh [ctest arguments...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KESTRELON_BUILD_DIR:-$root/build}
+
+"$root/tools/deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DKESTRELON_WERROR=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+# One Xvfb, prefix and desktop for the whole run; ended however the run ends.
+trap '"$root/tools/wine-env.sh" stop "$build/wine"' EXIT
+"$root/tools/wine-env.sh" ensure "$build/wine" "$build/bin/desktop_keeper.exe" >/dev/null
+# GUI tests share one screen, cursor and focus: run them one at a time.
+ctest --test-dir "$build" --output-on-failure -j1 "$@"
