@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds Kestrelon and shows the popup under Wine, on a demo profile, on a desktop with a taskbar.
+# With an X display the popup is yours to use. Without one it runs on Xvfb, saves a screenshot
+# of the screen with the popup open, closes the popup by starting the program again, and exits.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KESTRELON_BUILD_DIR:-$root/build}
+state=$build/demo-wine
+shot=${KESTRELON_SCREENSHOT:-$build/kestrelon-screenshot.png}
+wine=/usr/lib/wine/wine64
+
+"$root/tools/deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$(nproc)" --target kestrelon ktool desktop_keeper >/dev/null
+
+headless=1
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  headless=0
+  export KESTRELON_USE_DISPLAY=$DISPLAY
+fi
+trap '"$root/tools/wine-env.sh" stop "$state"' EXIT
+eval "$("$root/tools/wine-env.sh" ensure "$state" "$build/bin/desktop_keeper.exe" | sed 's/^/export /')"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# The demo profile: a home with pinned items, a few programs, the five link shortcuts and a picture.
+drive_c=$WINEPREFIX/drive_c
+home=users/kestrelon-demo
+work=$drive_c/$home/Kestrelon
+pinned=$drive_c/$home/Documents/StartItems
+programs="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+pictures="$drive_c/ProgramData/Microsoft/User Account Pictures"
+mkdir -p "$work" "$pinned/Projects" "$drive_c/$home/"{Pictures,Music,Downloads} "$programs/Accessories" "$pictures"
+echo "Kestrelon demo profile" >"$pinned/Readme.txt"
+
+shortcut() { # link target [arguments]
+  [ -e "$1" ] || "$wine" "$build/bin/ktool.exe" shortcut "$(winepath_of "$1")" "$2" "${3:-}" 2>/dev/null
+}
+winepath_of() { echo "C:\\${1#"$drive_c/"}" | tr / '\\'; }
+
+shortcut "$pinned/Notepad.lnk" 'C:\windows\notepad.exe'
+shortcut "$pinned/Command Prompt.lnk" 'C:\windows\system32\cmd.exe'
+shortcut "$pinned/Wine Configuration.lnk" 'C:\windows\system32\winecfg.exe'
+shortcut "$programs/Accessories/Notepad.lnk" 'C:\windows\notepad.exe'
+shortcut "$programs/Accessories/WordPad.lnk" 'C:\Program Files\Windows NT\Accessories\wordpad.exe'
+shortcut "$programs/Registry Editor.lnk" 'C:\windows\regedit.exe'
+shortcut "$programs/Wine Configuration.lnk" 'C:\windows\system32\winecfg.exe'
+shortcut "$work/Computer.lnk" 'C:\windows\explorer.exe' '/root,::{20D04FE0-3AEA-1069-A2D8-08002B30309D}'
+shortcut "$work/Network.lnk" 'C:\windows\explorer.exe' '/root,::{F02C1A0D-BE21-4350-88B0-7367FC96EF3C}'
+shortcut "$work/Control Panel.lnk" 'C:\windows\system32\control.exe'
+shortcut "$work/Devices and Printers.lnk" 'C:\windows\system32\control.exe' 'printers'
+shortcut "$work/Run.lnk" 'C:\windows\system32\rundll32.exe' 'shell32.dll,#61'
+picture="$pictures/$(id -un).bmp"
+[ -e "$picture" ] || convert -size 96x96 radial-gradient:'#f0c88c-#b46428' -type truecolor "BMP3:$picture"
+
+cd "$work"
+export homedrive=C: homepath="\\users\\kestrelon-demo"
+if [ $headless -eq 0 ]; then
+  echo "Kestrelon is open on the Wine desktop; press Esc or pick something to end the run."
+  exec "$wine" "$build/bin/kestrelon.exe"
+fi
+
+"$wine" "$build/bin/kestrelon.exe" &
+popup=$!
+"$wine" "$build/bin/ktool.exe" wait-window Kestrelon 20
+sleep 2 # let the pinned items and the icons arrive before the picture is taken
+import -display "$DISPLAY" -window root "$shot"
+echo "Screenshot of the open popup: $shot"
+"$wine" "$build/bin/kestrelon.exe" # a second start closes the popup
+wait $popup
+echo "The popup closed; both runs exited 0."
