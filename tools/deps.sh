@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make googletest g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  wine64 xvfb xdotool x11-utils xauth imagemagick util-linux procps "$@")
+  wine64 xvfb xdotool x11-utils xauth imagemagick util-linux procps nsis zip unzip "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,10 @@
 //   ktool shortcut LINK TARGET [ARGUMENTS [WORKING_DIRECTORY]]   make a shortcut file
 //   ktool resolve LINK                  print "target|arguments|working directory"
 //   ktool wait-window CLASS SECONDS     exit 0 once a visible window of that class exists
+//   ktool open FILE SECONDS             open FILE as the shell does, wait for the program it
+//                                       starts, and exit with its exit code
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -63,6 +66,22 @@ int WaitWindow(wchar_t** argv) {
   return 1;
 }
 
+int OpenAndWait(wchar_t** argv) {
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  info.lpFile = argv[2];
+  info.nShow = SW_SHOW;
+  if (!ShellExecuteExW(&info) || !info.hProcess) return 1;
+  DWORD code = 1;
+  if (WaitForSingleObject(info.hProcess, static_cast<DWORD>(_wtoi(argv[3])) * 1000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(info.hProcess, &code);
+  else
+    code = 124;
+  CloseHandle(info.hProcess);
+  return static_cast<int>(code);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -75,6 +94,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!wcscmp(argv[1], L"shortcut") && argc >= 4) result = MakeShortcut(argc, argv);
   if (!wcscmp(argv[1], L"resolve")) result = ResolveShortcut(argv);
   if (!wcscmp(argv[1], L"wait-window") && argc >= 4) result = WaitWindow(argv);
+  if (!wcscmp(argv[1], L"open") && argc >= 4) result = OpenAndWait(argv);
   CoUninitialize();
   return result;
 }

@@ -20,7 +20,8 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && xdpyinfo >/dev/null 2>&1; then
   export KESTRELON_USE_DISPLAY=$DISPLAY
 fi
 trap '"$root/tools/wine-env.sh" stop "$state"' EXIT
-eval "$("$root/tools/wine-env.sh" ensure "$state" "$build/bin/desktop_keeper.exe" | sed 's/^/export /')"
+env_lines=$("$root/tools/wine-env.sh" ensure "$state" "$build/bin/desktop_keeper.exe")
+eval "$(sed 's/^/export /' <<<"$env_lines")"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # The demo profile: a home with pinned items, a few programs, the five link shortcuts and a picture.

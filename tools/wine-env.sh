@@ -67,6 +67,12 @@ Windows Registry Editor Version 5.00
 REG
   "$WINE_DIR/wine64" regedit /S "$state/setup.reg" 9>&- </dev/null >/dev/null 2>&1
   "$WINE_DIR/wineserver" -w
+  # Wine links the profile's Documents, Pictures... to the Linux home folder: make them plain
+  # folders, so that nothing run here writes outside the prefix.
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+  done
   touch "$state/prefix.ready"
 }
 
@@ -77,6 +83,8 @@ start_server_and_keeper() {
     setsid "$WINE_DIR/wine64" "$keeper" 9>&- </dev/null >/dev/null 2>&1 &
     echo $! >"$state/keeper.pid"
   fi
+  # The desktop starts with its first process: without a keeper there is nothing to wait for.
+  [ -z "$keeper" ] && return
   deadline_wait 60 desktop_ready || { echo "the Wine desktop did not appear" >&2; exit 1; }
 }
 

@@ -6,7 +6,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$1; shift
 # Wine resolves a relative program path badly while another process of the prefix runs.
 if [ $# -gt 0 ] && [ -f "$1" ]; then set -- "$(realpath "$1")" "${@:2}"; fi
-eval "$("$here/wine-env.sh" ensure "$build/wine" "$build/bin/desktop_keeper.exe" | sed 's/^/export /')"
+env_lines=$("$here/wine-env.sh" ensure "$build/wine" "$build/bin/desktop_keeper.exe")
+eval "$(sed 's/^/export /' <<<"$env_lines")"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine's loader prints two harmless lines at every start; keep test output clean.
 exec /usr/lib/wine/wine64 "$@" 2> >(grep -v -e 'c0000135' -e 'Read access denied for device' >&2)
