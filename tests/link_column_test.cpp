@@ -187,6 +187,26 @@ TEST_F(LinkColumn, SeveralMovesBeforeOnePaintLeaveNoStaleHighlight) {
   ExpectHighlightOn(kt::SnapshotPopup(), 5);
 }
 
+TEST_F(LinkColumn, AColumnErasedByTheSystemIsDrawnAgainWithTheHoverUnchanged) {
+  ASSERT_NE(nullptr, kt::ShowPanelPopup(L"Kestrel"));
+  ASSERT_TRUE(HoverBecomes(320, 120, IDL_DOCUMENTS));
+  ASSERT_TRUE(kt::WaitForPopupPixel(262, 110, kt::HIGHLIGHT_UPPER));
+  MoveWithoutPaint(330, 125);  // a move inside the same slot: the hover id stays
+  ASSERT_EQ(IDL_DOCUMENTS, g_hoverId);
+
+  // What the system asks for when the popup is uncovered: a paint whose background is erased.
+  RECT uncovered = {280, 60, 398, 300};
+  InvalidateRect(g_mainWnd, &uncovered, TRUE);
+  UpdateWindow(g_mainWnd);
+  EXPECT_EQ(kt::HIGHLIGHT_UPPER, kt::WindowPixel(262, 110)) << "the highlight is drawn again";
+  ASSERT_TRUE(kt::WaitForPopupPixel(262, 110, kt::HIGHLIGHT_UPPER));
+  kt::PopupSnapshot shown = kt::SnapshotPopup();
+  ExpectHighlightOn(shown, 1);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_GT(InkPixels(shown, RECT{268, 78 + 36 * i, 398, 102 + 36 * i}), 20) << "caption " << i;
+  }
+}
+
 TEST_F(LinkColumn, LongAccountNameIsShortenedWithAnEllipsisInsideItsCaption) {
   // Capitals with full-height strokes only, so that the ellipsis's dots are the one ink that
   // stands on the baseline alone.
