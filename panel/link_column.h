@@ -10,13 +10,20 @@ struct LinkSlot {
   RECT hot;  // client coordinates of g_mainWnd; right and bottom are outside
 };
 
+// Written by InitLinkSlots at start-up and by TrackLinkHover and the painters afterwards, all
+// on the main thread.
 extern LinkSlot g_linkSlots[LINK_SLOT_COUNT];
 extern int g_hoverId;      // slot under the cursor at the latest mouse move, 0 for none
 extern int g_prevHoverId;  // g_hoverId before that move
 extern int g_labelsDirty;  // captions are drawn at the next paint
 
+// Fills the slot table and makes the caption font. Call once g_userName is known.
 void InitLinkSlots();
+// WM_MOUSEMOVE: finds the slot under the cursor and asks for a paint when the column shows
+// another one.
 void TrackLinkHover();
+// Called by the panel paint, in this order, with its paint context.
 void PaintLinkHighlight(HDC dc);
 void PaintLinkLabels(HDC dc);
+// WM_LBUTTONUP while a slot is hovered: opens its target and ends the run.
 void OpenHoveredLink();

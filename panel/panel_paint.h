@@ -3,7 +3,16 @@
 
 #include <windows.h>
 
-extern HBITMAP g_userPicture;  // 48 x 48, loaded once at start-up; null when there is none
+// 48 x 48, loaded once at start-up and kept until the process ends; null when there is none.
+extern HBITMAP g_userPicture;
 
+// Where the account picture stands in the popup (client coordinates).
+constexpr int USER_PICTURE_X = 304;
+constexpr int USER_PICTURE_Y = 12;
+constexpr int USER_PICTURE_SIZE = 48;
+
+// Reads the account picture's file into g_userPicture. Call once g_userName is known.
 void LoadUserPicture();
+
+// The WM_PAINT handler: panel, picture, then the link column.
 void PaintPanel(HWND window);
