@@ -150,7 +150,12 @@ std::map<std::wstring, std::wstring> HomeEnvironment(const TestHome& home, const
           {L"KESTRELON_RECORDER_LOG", log}};
 }
 
-HWND FindPinnedTree(HWND popup) { return FindWindowExW(popup, nullptr, WC_TREEVIEWW, nullptr); }
+HWND WaitForPinnedTree(HWND popup, DWORD timeoutMs) {
+  HWND tree = nullptr;
+  WaitFor([&] { return (tree = FindWindowExW(popup, nullptr, WC_TREEVIEWW, nullptr)) != nullptr; },
+          timeoutMs);
+  return tree;
+}
 
 int TreeCount(HWND tree) { return static_cast<int>(SendMessageW(tree, TVM_GETCOUNT, 0, 0)); }
 

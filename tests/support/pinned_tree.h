@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/wine_test.h"
+
 namespace kt {
 
 // A visible popup with a tree child of the program's styles, owned by this thread; sets
@@ -47,8 +49,16 @@ TestHome MakeTestHome();
 // The environment that points kestrelon.exe at the home and the recorder at log.
 std::map<std::wstring, std::wstring> HomeEnvironment(const TestHome& home, const std::wstring& log);
 
+// Ends a started program however the test leaves its scope: one left running would keep the
+// test run waiting for its output.
+struct ProcessGuard {
+  Process& process;
+  ~ProcessGuard() { CloseProcess(process); }
+};
+
+// The tree of a started popup, waiting for it to be created.
+HWND WaitForPinnedTree(HWND popup, DWORD timeoutMs);
 // Tree messages that carry no pointer work across processes.
-HWND FindPinnedTree(HWND popup);
 int TreeCount(HWND tree);
 // Screen point of row (0-based) of a tree of another process, x pixels into the tree.
 POINT TreeRowPoint(HWND tree, int row, int x);
