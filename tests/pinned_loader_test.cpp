@@ -135,6 +135,49 @@ TEST(PinnedLoader, WindowsUpdateItemsGetTheShellLibraryIcon) {
   kt::RemoveTree(lowerCase);
 }
 
+// Icons handed out to the loader, and icons it destroyed, seen through this program's imports.
+std::vector<HICON> g_iconsMade;
+std::vector<HICON> g_iconsDestroyed;
+decltype(&ImageList_GetIcon) g_realGetIcon;
+decltype(&ExtractIconW) g_realExtractIcon;
+decltype(&DestroyIcon) g_realDestroyIcon;
+
+HICON WINAPI CountedGetIcon(HIMAGELIST images, int index, UINT flags) {
+  HICON icon = g_realGetIcon(images, index, flags);
+  if (icon) g_iconsMade.push_back(icon);
+  return icon;
+}
+HICON WINAPI CountedExtractIcon(HINSTANCE instance, LPCWSTR file, UINT index) {
+  HICON icon = g_realExtractIcon(instance, file, index);
+  if (icon) g_iconsMade.push_back(icon);
+  return icon;
+}
+BOOL WINAPI CountedDestroyIcon(HICON icon) {
+  g_iconsDestroyed.push_back(icon);
+  return g_realDestroyIcon(icon);
+}
+
+TEST(PinnedLoader, EveryIconIsDestroyedOnceTheListHoldsItsCopy) {
+  std::wstring dir = kt::MakeTempDir(L"pinned");
+  ASSERT_TRUE(kt::MakeShortcut(dir + L"\\Windows Update.lnk", kt::RecorderExe()));
+  kt::WriteTextFile(dir + L"\\a.txt", "a");
+  ASSERT_TRUE(CreateDirectoryW((dir + L"\\Tools").c_str(), nullptr));
+  g_realGetIcon = reinterpret_cast<decltype(&ImageList_GetIcon)>(
+      kt::PatchImport("comctl32.dll", "ImageList_GetIcon", reinterpret_cast<void*>(CountedGetIcon)));
+  g_realExtractIcon = reinterpret_cast<decltype(&ExtractIconW)>(
+      kt::PatchImport("shell32.dll", "ExtractIconW", reinterpret_cast<void*>(CountedExtractIcon)));
+  g_realDestroyIcon = reinterpret_cast<decltype(&DestroyIcon)>(
+      kt::PatchImport("user32.dll", "DestroyIcon", reinterpret_cast<void*>(CountedDestroyIcon)));
+  ASSERT_TRUE(g_realGetIcon && g_realExtractIcon && g_realDestroyIcon);
+
+  HWND host = kt::CreateTreeHost();
+  ASSERT_TRUE(kt::RunLoaderThread(dir + L"\\", 60000));
+  EXPECT_EQ(3u, g_iconsMade.size());
+  EXPECT_EQ(g_iconsMade, g_iconsDestroyed);
+  kt::DestroyTreeHost(host);
+  kt::RemoveTree(dir);
+}
+
 TEST(PinnedLoader, EmptyMissingAndUnnamedFoldersGiveAnEmptyTree) {
   std::wstring empty = kt::MakeTempDir(L"pinned");
   // The current directory holds files: a pass that fell back on it would list them.
@@ -146,7 +189,7 @@ TEST(PinnedLoader, EmptyMissingAndUnnamedFoldersGiveAnEmptyTree) {
   SetFocus(g_treeWnd);
   for (const std::wstring& folder : {empty + L"\\", empty + L"\\Missing\\", std::wstring()}) {
     SCOPED_TRACE(folder);
-    TreeView_SetImageList(g_treeWnd, nullptr, TVSIL_NORMAL);
+    ImageList_Destroy(TreeView_SetImageList(g_treeWnd, nullptr, TVSIL_NORMAL));
     ASSERT_TRUE(kt::RunLoaderThread(folder, 60000));
     EXPECT_EQ(0, kt::TreeCount(g_treeWnd));
     EXPECT_NE(nullptr, TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL))
