@@ -1,7 +1,167 @@
+// The pinned items tree. A loader thread lists the StartItems folder into g_pinnedPaths
+// (app/state.h, locked) and into the tree, which it reaches only through SendMessageW, so the
+// tree itself changes only on the main thread. A click opens the item's path and ends the run.
 #include "pinned/pinned_items.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <strsafe.h>
+
+#include <climits>
+#include <cwchar>
+#include <string>
+
+#include "app/shell_helpers.h"
 
 wchar_t g_pinnedDir[ENV_BUFFER_CHARS];
 
-void StartPinnedItemsLoader() {}
-void LoadPinnedItems(const wchar_t*) {}
-void OpenClickedPinnedItem() {}
+namespace {
+
+constexpr wchar_t kReplacementIconLibrary[] = L"%windir%\\system32\\shell32.dll";
+constexpr int kReplacementIconNumber = 46;
+constexpr wchar_t kReplacementIconTrigger[] = L"Windows Update";
+
+// A path cut to fit its buffer names some other file or folder, so a path that does not fit
+// is refused: the buffer is left empty and the result is false.
+bool FormatPath(wchar_t* buffer, const wchar_t* format, const wchar_t* first, const wchar_t* second) {
+  if (FAILED(StringCchPrintfW(buffer, ENV_BUFFER_CHARS, format, first, second))) {
+    buffer[0] = L'\0';
+    return false;
+  }
+  return true;
+}
+
+// Start-up empties a home value that did not fit its buffer. An empty value must then not stand
+// in for the real one, or the tree would show some other folder.
+bool HomeValueIsWhole(const wchar_t* name, const wchar_t* value) {
+  DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);  // with the terminator; 0 when unset
+  return needed == 0 || std::wcslen(value) + 1 == needed;
+}
+
+DWORD WINAPI PinnedItemsThread(void* folder) {
+  LoadPinnedItems(static_cast<const wchar_t*>(folder));
+  return 0;
+}
+
+// Gives the tree a new image list of large icons. The tree does not destroy its image lists:
+// the new one lives until the process ends, and one it replaces (only a repeated pass does
+// that) is destroyed here.
+HIMAGELIST GiveTreeNewImageList() {
+  HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                       ILC_COLOR32 | ILC_MASK, 1, 1024);
+  auto previous = reinterpret_cast<HIMAGELIST>(
+      SendMessageW(g_treeWnd, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images)));
+  if (previous && previous != images) ImageList_Destroy(previous);
+  return images;
+}
+
+HICON LoadReplacementIcon() {
+  wchar_t library[MAX_PATH];
+  DWORD needed = ExpandEnvironmentStringsW(kReplacementIconLibrary, library, MAX_PATH);
+  if (needed == 0 || needed > MAX_PATH) return nullptr;
+  HICON icon = ExtractIconW(g_hInstance, library, kReplacementIconNumber);
+  // 1 means "not a file with icons": not a handle.
+  return reinterpret_cast<UINT_PTR>(icon) > 1 ? icon : nullptr;
+}
+
+// Appends the entry's icon to the list and gives its index. Without an icon the item gets
+// I_IMAGENONE: -1 would be I_IMAGECALLBACK, which asks the popup for an index it does not have.
+int AddEntryIcon(HIMAGELIST images, const wchar_t* itemText, const wchar_t* path) {
+  HICON icon =
+      std::wcsstr(itemText, kReplacementIconTrigger) ? LoadReplacementIcon() : GetLargeIconForPath(path);
+  if (!icon) return I_IMAGENONE;
+  int index = ImageList_ReplaceIcon(images, -1, icon);
+  DestroyIcon(icon);  // the list holds its own copy
+  return index == -1 ? I_IMAGENONE : index;
+}
+
+void InsertTreeItem(wchar_t* text, int image, LPARAM param) {
+  TVINSERTSTRUCTW insert = {};
+  insert.hParent = nullptr;
+  insert.hInsertAfter = TVI_ROOT;
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM | TVIF_SELECTEDIMAGE;
+  insert.item.pszText = text;
+  insert.item.iImage = image;
+  insert.item.iSelectedImage = image;
+  insert.item.lParam = param;
+  SendMessageW(g_treeWnd, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
+}
+
+bool IsListedName(const wchar_t* name) {
+  return std::wcscmp(name, L".") != 0 && std::wcscmp(name, L"..") != 0 &&
+         std::wcscmp(name, L"desktop.ini") != 0;
+}
+
+enum class Listing { Listed, Skipped, RunOver };
+
+// Lists one entry: its path goes to the list before its item goes to the tree, so every item
+// names a path that exists. Once the list is released the run is over.
+Listing ListEntry(HIMAGELIST images, const wchar_t* folder, const wchar_t* name, int position) {
+  wchar_t path[ENV_BUFFER_CHARS];
+  if (!FormatPath(path, L"%s%s", folder, name)) return Listing::Skipped;
+  wchar_t text[ENV_BUFFER_CHARS];
+  if (FAILED(StringCchCopyW(text, ENV_BUFFER_CHARS, name))) return Listing::Skipped;
+  if (IsShortcutName(text)) StripShortcutExtension(text);
+  if (!AppendPinnedPath(path)) return Listing::RunOver;
+  InsertTreeItem(text, AddEntryIcon(images, text, path), position);
+  return Listing::Listed;
+}
+
+}  // namespace
+
+void StartPinnedItemsLoader() {
+  bool homeIsWhole = HomeValueIsWhole(L"homedrive", g_homeDrive) && HomeValueIsWhole(L"homepath", g_homePath);
+  if (!homeIsWhole || !FormatPath(g_pinnedDir, L"%s%s\\Documents\\StartItems\\", g_homeDrive, g_homePath)) {
+    g_pinnedDir[0] = L'\0';  // no folder: the tree stays empty
+  }
+  HANDLE thread = CreateThread(nullptr, 0, PinnedItemsThread, g_pinnedDir, 0, nullptr);
+  if (thread) CloseHandle(thread);  // nothing waits for it; it ends on its own or with the process
+}
+
+void LoadPinnedItems(const wchar_t* folder) {
+  HIMAGELIST images = GiveTreeNewImageList();
+  // An empty folder path names no folder (a path that did not fit); "*.*" alone would list
+  // the current directory.
+  wchar_t pattern[ENV_BUFFER_CHARS];
+  if (!folder || !folder[0] || !FormatPath(pattern, L"%s%s", folder, L"*.*")) return;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+
+  SendMessageW(g_treeWnd, WM_SETREDRAW, FALSE, 0);
+  // Positions continue after paths of an earlier pass, so each item names its own path.
+  int position = PinnedPathCount();
+  Listing listing = Listing::Skipped;
+  do {
+    if (!IsListedName(found.cFileName)) continue;
+    listing = ListEntry(images, folder, found.cFileName, position);
+    if (listing == Listing::Listed) ++position;
+  } while (listing != Listing::RunOver && FindNextFileW(search, &found));
+  FindClose(search);
+  // Once the run is over the main thread no longer answers: leave the tree alone.
+  if (listing == Listing::RunOver) return;
+
+  SendMessageW(g_treeWnd, WM_SETREDRAW, TRUE, 0);
+  SendMessageW(g_treeWnd, TVM_SELECTITEM, TVGN_CARET, 0);
+}
+
+void OpenClickedPinnedItem() {
+  TVHITTESTINFO hit = {};
+  GetCursorPos(&hit.pt);
+  ScreenToClient(g_treeWnd, &hit.pt);
+  auto item =
+      reinterpret_cast<HTREEITEM>(SendMessageW(g_treeWnd, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  if (!item) return;
+
+  TVITEMW attributes = {};
+  attributes.mask = TVIF_HANDLE | TVIF_PARAM;
+  attributes.hItem = item;
+  if (!SendMessageW(g_treeWnd, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&attributes))) return;
+  std::wstring path;
+  if (attributes.lParam < 0 || attributes.lParam > INT_MAX) return;
+  if (!CopyPinnedPath(static_cast<int>(attributes.lParam), &path)) return;
+
+  LaunchTarget(path.c_str());
+  ShowWindow(g_mainWnd, SW_HIDE);
+  PostQuitMessage(0);
+}
