@@ -34,7 +34,7 @@ ended() { ! kill -0 "$1" 2>/dev/null; }
 
 enter_world() {
   eval "$("$src/tools/wine-env.sh" ensure "$state" "$bin/desktop_keeper.exe" | sed 's/^/export /')"
-  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 }
 
 trace_session_calls() {
@@ -53,7 +53,7 @@ session_calls() {
   menu=$(sed -n 's/.*Call user32\.TrackPopupMenu(\([0-9a-f]*\),.*/\1/p' "$relay" | head -1)
   owner=$(sed -n 's/.*Call user32\.TrackPopupMenu([^,]*,[^,]*,[^,]*,[^,]*,[^,]*,\([0-9a-f]*\),.*/\1/p' "$relay" | head -1)
   token=$(sed -n 's/.*Call advapi32\.AdjustTokenPrivileges(\([0-9a-f]*\),.*/\1/p' "$relay" | head -1)
-  grep -o 'Call [A-Za-z0-9]*\.[A-Za-z]*([^)]*)' "$relay" | sed 's/^Call //' |
+  grep -o 'Call [A-Za-z0-9]*\.[A-Za-z]*([^)]*)' "$relay" | sed 's/^Call //' | sed -n '/^user32\.TrackPopupMenu(/,$p' |
     awk -v mine="KERNEL32.CloseHandle(${token:-none})" '!/^KERNEL32\.CloseHandle\(/ || $0 == mine' |
     sed -e "s/(${menu:-none}\([,)]\)/(MENU\1/" -e "s/,${owner:-none},/,OWNER,/" -e "s/(${token:-none}\([,)]\)/(TOKEN\1/" \
       -e 's/^\(advapi32\.OpenProcessToken([^,]*,[^,]*,\)[0-9a-f]*)/\1PTR)/' \

@@ -21,7 +21,7 @@ rm -rf "$state"
 trap '"$root/tools/wine-env.sh" stop "$state"' EXIT
 env_lines=$("$root/tools/wine-env.sh" ensure "$state" "$build/bin/desktop_keeper.exe")
 eval "$(sed 's/^/export /' <<<"$env_lines")"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 "$wine" "$dist/kestrelon-$version-setup.exe" /S
 installed="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Kestrelon"
 

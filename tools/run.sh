@@ -22,7 +22,7 @@ fi
 trap '"$root/tools/wine-env.sh" stop "$state"' EXIT
 env_lines=$("$root/tools/wine-env.sh" ensure "$state" "$build/bin/desktop_keeper.exe")
 eval "$(sed 's/^/export /' <<<"$env_lines")"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
 # The demo profile: a home with pinned items, a few programs, the five link shortcuts and a picture.
 drive_c=$WINEPREFIX/drive_c

@@ -16,7 +16,7 @@ keeper=${3:-}
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
 
-export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 export WINEARCH=win64
 
 deadline_wait() { # seconds, command...

@@ -8,6 +8,6 @@ build=$1; shift
 if [ $# -gt 0 ] && [ -f "$1" ]; then set -- "$(realpath "$1")" "${@:2}"; fi
 env_lines=$("$here/wine-env.sh" ensure "$build/wine" "$build/bin/desktop_keeper.exe")
 eval "$(sed 's/^/export /' <<<"$env_lines")"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 # Wine's loader prints two harmless lines at every start; keep test output clean.
 exec /usr/lib/wine/wine64 "$@" 2> >(grep -v -e 'c0000135' -e 'Read access denied for device' >&2)

@@ -12,7 +12,7 @@ wine=/usr/lib/wine/wine64
 
 trap '"$root/tools/wine-env.sh" stop "$build/wine"' EXIT
 eval "$("$root/tools/wine-env.sh" ensure "$build/wine" "$build/bin/desktop_keeper.exe" | sed 's/^/export /')"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
 # The popup takes the account picture from "<account name>.bmp" in this folder under Wine.
 account=$("$wine" cmd /c 'echo %USERNAME%' 2>/dev/null | tr -d '\r\n')
