@@ -51,10 +51,10 @@ struct MenuWalk {
 };
 
 int NextMenuNumber(int last) {
+  if (last < 0 || last >= MAX_MENU_COMMAND_ID) return 1;
   int next = last + 1;
-  if (next >= IDC_FIRST_FIXED_COMMAND && next <= IDC_LAST_FIXED_COMMAND) next = IDC_LAST_FIXED_COMMAND + 1;
-  if (next > MAX_MENU_COMMAND_ID || next < 1) next = 1;
-  return next;
+  return next >= IDC_FIRST_FIXED_COMMAND && next <= IDC_LAST_FIXED_COMMAND ? IDC_LAST_FIXED_COMMAND + 1
+                                                                           : next;
 }
 
 bool TakeMenuNumber(MenuWalk& walk) {
