@@ -5,6 +5,22 @@
 
 #include <string>
 
+// The folder every press of "All Programs" mirrors.
+constexpr wchar_t PROGRAMS_FOLDER[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+
+// Walks PROGRAMS_FOLDER into a new menu, tracks it above the "All Programs" button and frees
+// it again. A chosen item arrives afterwards as WM_COMMAND on g_mainWnd.
 void ShowProgramsMenu();
+// The same for any folder.
+void ShowProgramsMenuFor(const std::wstring& folder);
+
+// Appends the content of folder (no trailing backslash) to menu: a submenu with its own walk
+// per subfolder, an item with the next command id per file, each with a bitmap that
+// DestroyProgramsMenu frees. Each call numbers one menu tree (one press).
 void BuildProgramsMenu(const std::wstring& folder, const wchar_t* pattern, HMENU menu);
+
+// Deletes the item bitmaps of a menu built by BuildProgramsMenu, then the menu and its submenus.
+void DestroyProgramsMenu(HMENU menu);
+
+// The path of the file item the id belongs to, or an empty string.
 std::wstring FindProgramPath(int id);
