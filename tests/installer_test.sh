@@ -67,7 +67,7 @@ cp "$installed/Computer.lnk" "$state/Computer.lnk.orig"
 "$wine" "$build/bin/ktool.exe" shortcut "$install_dir_win\\Computer.lnk" "$(winepath_recorder="$build/bin/launch_recorder.exe"; echo "Z:${winepath_recorder//\//\\}")" "installed-computer-link"
 export KESTRELON_RECORDER_LOG="Z:${state//\//\\}\\launches.log"
 rm -f "$state/launches.log"
-"$wine" "$build/bin/ktool.exe" open "C:\\users\\$(id -un)\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Kestrelon.lnk" 30 &
+"$wine" "$build/bin/ktool.exe" open "C:\\users\\$(id -un)\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Kestrelon.lnk" Kestrelon 30 &
 starter=$!
 check "popup shown" "$wine" "$build/bin/ktool.exe" wait-window Kestrelon 20
 tray_top=748
@@ -76,8 +76,9 @@ xdotool mousemove --sync 320 $((tray_top - 485 + 265))
 xdotool mousemove --sync 321 $((tray_top - 485 + 266)) click 1
 check "recorder launched through the installed Computer.lnk" wait_until 20 grep -qs installed-computer-link "$state/launches.log"
 check "popup ended with exit code 0" wait "$starter"
-# Whatever happened, no popup may keep the installed program busy during the uninstall.
-"$wine" "$installed/kestrelon.exe" 2>/dev/null || true
+# Whatever happened, no popup may keep the installed program busy during the uninstall:
+# a start while one is open closes it.
+if "$wine" "$build/bin/ktool.exe" wait-window Kestrelon 0; then "$wine" "$installed/kestrelon.exe" || true; fi
 cp "$state/Computer.lnk.orig" "$installed/Computer.lnk"
 
 echo "== silent uninstall"

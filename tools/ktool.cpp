@@ -2,13 +2,15 @@
 //   ktool shortcut LINK TARGET [ARGUMENTS [WORKING_DIRECTORY]]   make a shortcut file
 //   ktool resolve LINK                  print "target|arguments|working directory"
 //   ktool wait-window CLASS SECONDS     exit 0 once a visible window of that class exists
-//   ktool open FILE SECONDS             open FILE as the shell does, wait for the program it
-//                                       starts, and exit with its exit code
+//   ktool open FILE CLASS SECONDS       open FILE as the shell does, wait for the window of
+//                                       that class it brings, then for its process to end, and
+//                                       exit with that process's exit code
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -58,27 +60,34 @@ int ResolveShortcut(wchar_t** argv) {
 int WaitWindow(wchar_t** argv) {
   DWORD limit = static_cast<DWORD>(_wtoi(argv[3])) * 1000;
   DWORD start = GetTickCount();
-  while (GetTickCount() - start < limit) {
+  for (;;) {
     HWND window = FindWindowW(argv[2], nullptr);
     if (window && IsWindowVisible(window)) return 0;
+    if (GetTickCount() - start >= limit) return 1;
     Sleep(50);
   }
-  return 1;
 }
 
+// The shell hands out no process for a shortcut, so the process is found by its window.
 int OpenAndWait(wchar_t** argv) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  info.fMask = SEE_MASK_NOASYNC;
   info.lpFile = argv[2];
   info.nShow = SW_SHOW;
-  if (!ShellExecuteExW(&info) || !info.hProcess) return 1;
-  DWORD code = 1;
-  if (WaitForSingleObject(info.hProcess, static_cast<DWORD>(_wtoi(argv[3])) * 1000) == WAIT_OBJECT_0)
-    GetExitCodeProcess(info.hProcess, &code);
-  else
-    code = 124;
-  CloseHandle(info.hProcess);
+  if (!ShellExecuteExW(&info)) return 1;
+  DWORD limit = static_cast<DWORD>(_wtoi(argv[4])) * 1000;
+  DWORD start = GetTickCount();
+  HWND window = nullptr;
+  while (!(window = FindWindowW(argv[3], nullptr)) && GetTickCount() - start < limit) Sleep(50);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) return 1;
+  DWORD code = 124;
+  DWORD left = limit - std::min<DWORD>(limit, GetTickCount() - start);
+  if (WaitForSingleObject(process, left) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  CloseHandle(process);
   return static_cast<int>(code);
 }
 
@@ -94,7 +103,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!wcscmp(argv[1], L"shortcut") && argc >= 4) result = MakeShortcut(argc, argv);
   if (!wcscmp(argv[1], L"resolve")) result = ResolveShortcut(argv);
   if (!wcscmp(argv[1], L"wait-window") && argc >= 4) result = WaitWindow(argv);
-  if (!wcscmp(argv[1], L"open") && argc >= 4) result = OpenAndWait(argv);
+  if (!wcscmp(argv[1], L"open") && argc >= 5) result = OpenAndWait(argv);
   CoUninitialize();
   return result;
 }
