@@ -2,6 +2,7 @@
 // placed at the button's corner, dismissed without closing the popup, and chosen from.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -62,19 +63,22 @@ TrackedMenu WatchMenu(const std::function<void(HWND, HMENU)>& then) {
   for (int i = 0; i < GetMenuItemCount(tracked.menu); ++i)
     tracked.items.push_back(DescribeItem(tracked.menu, i));
   then(menuWindow, tracked.menu);
+  // Input can be lost on a loaded machine: a menu still up after its keys is ended here, so
+  // that the popup's thread never stays inside its menu loop.
+  if (!kt::WaitFor([] { return !kt::WaitForWindow(GetCurrentProcessId(), L"#32768", 0); }, 3000)) EndMenu();
   return tracked;
 }
 
 // Starts `open` on this thread and watches the menu it tracks from another one.
 TrackedMenu OpenAndWatch(const std::function<void()>& open, const std::function<void(HWND, HMENU)>& then) {
   TrackedMenu tracked;
-  bool done = false;
+  std::atomic<bool> done{false};
   std::thread watcher([&] {
     tracked = WatchMenu(then);
     done = true;
   });
   open();
-  bool finished = kt::WaitFor([&] { return done; }, 15000);
+  bool finished = kt::WaitFor([&] { return done.load(); }, 15000);
   watcher.join();
   EXPECT_TRUE(finished);
   // Tracking is over once no menu window of ours is visible any more.

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws Kestrelon's resource art: the link highlight bitmap and the two icons.
+"""Draws Kestrelon's resource art: the link highlight bitmap, the two icons, and the demo
+profile's account picture.
 
 Run from the repository root: python3 tools/make_art.py
 The outputs are committed; run this again only to change the art."""
@@ -95,11 +96,23 @@ def right_arrow(x, y):
     return 5 <= x <= 10 and abs(y - 7.5) <= (10 - x) * 0.75 + 0.5
 
 
+def demo_account_picture(x, y):
+    # A head-and-shoulders figure in falcon brown against a sky that lightens downwards.
+    head = (x - 48) ** 2 + (y - 38) ** 2 <= 18 ** 2
+    shoulders = y >= 62 and (x - 48) ** 2 / 36 ** 2 + (y - 96) ** 2 / 32 ** 2 <= 1
+    if head or shoulders:
+        return (0xB4, 0x64, 0x28)
+    shade = y * 60 // 96
+    return (0x5A + shade, 0x9A + shade // 2, 0xD2)
+
+
 def main():
     with open(OUT + "linkback.bmp", "wb") as f:
         f.write(bmp_24(135, 31, link_back))
     with open(OUT + "button.ico", "wb") as f:
         f.write(ico([(s, 32, icon_image_32(s, kestrel_button)) for s in (16, 32, 48)]))
+    with open("tools/demo-account.bmp", "wb") as f:
+        f.write(bmp_24(96, 96, demo_account_picture))
     data, _ = icon_image_1(16, right_arrow)
     with open(OUT + "rightarrow.ico", "wb") as f:
         f.write(ico([(16, 1, data)]))

@@ -52,7 +52,7 @@ shortcut "$work/Control Panel.lnk" 'C:\windows\system32\control.exe'
 shortcut "$work/Devices and Printers.lnk" 'C:\windows\system32\control.exe' 'printers'
 shortcut "$work/Run.lnk" 'C:\windows\system32\rundll32.exe' 'shell32.dll,#61'
 picture="$pictures/$(id -un).bmp"
-[ -e "$picture" ] || convert -size 96x96 radial-gradient:'#f0c88c-#b46428' -type truecolor "BMP3:$picture"
+cp "$root/tools/demo-account.bmp" "$picture"
 
 cd "$work"
 export homedrive=C: homepath="\\users\\kestrelon-demo"
@@ -64,7 +64,10 @@ fi
 "$wine" "$build/bin/kestrelon.exe" &
 popup=$!
 "$wine" "$build/bin/ktool.exe" wait-window Kestrelon 20
-sleep 2 # let the pinned items and the icons arrive before the picture is taken
+# Hover "Documents", the second link (popup y 106 to 137; the popup stands on the taskbar at y 748).
+xdotool mousemove --sync 300 290
+xdotool mousemove --sync 330 385
+sleep 2 # let the pinned items, the icons and the hover reach the screen before the picture
 import -display "$DISPLAY" -window root "$shot"
 echo "Screenshot of the open popup: $shot"
 "$wine" "$build/bin/kestrelon.exe" # a second start closes the popup

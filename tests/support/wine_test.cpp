@@ -190,8 +190,9 @@ std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& overri
 }  // namespace
 
 Process StartProcess(const std::wstring& exe, const std::map<std::wstring, std::wstring>& env,
-                     const std::wstring& workingDir) {
+                     const std::wstring& workingDir, const std::wstring& arguments) {
   std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
   std::wstring block = EnvironmentBlock(env);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

@@ -50,7 +50,7 @@ std::wstring KestrelonExe();
 // Starts a program with the current environment plus overrides (an empty value removes the
 // variable) in the given working directory.
 Process StartProcess(const std::wstring& exe, const std::map<std::wstring, std::wstring>& env,
-                     const std::wstring& workingDir);
+                     const std::wstring& workingDir, const std::wstring& arguments = L"");
 // Exit code, or -1 if the process did not end in time (it is then killed).
 int WaitExit(Process& process, DWORD timeoutMs);
 void CloseProcess(Process& process);
