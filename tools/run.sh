@@ -26,7 +26,8 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
 # The demo profile: a home with pinned items, a few programs, the five link shortcuts and a picture.
 drive_c=$WINEPREFIX/drive_c
-home=users/kestrelon-demo
+# Wine gives every process homedrive C: and homepath \users\<account>: the demo home is that one.
+home=users/$(id -un)
 work=$drive_c/$home/Kestrelon
 pinned=$drive_c/$home/Documents/StartItems
 programs="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
@@ -55,7 +56,6 @@ picture="$pictures/$(id -un).bmp"
 cp "$root/tools/demo-account.bmp" "$picture"
 
 cd "$work"
-export homedrive=C: homepath="\\users\\kestrelon-demo"
 if [ $headless -eq 0 ]; then
   echo "Kestrelon is open on the Wine desktop; press Esc or pick something to end the run."
   exec "$wine" "$build/bin/kestrelon.exe"
