@@ -3,30 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <map>
 #include <string>
 
+#include "support/soak_process.h"
 #include "support/wine_test.h"
 
 namespace {
 
 constexpr int kPairsPerTest = 50;
-
-// Kestrelon processes alive now, found by image name.
-int KestrelonProcesses() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return -1;
-  int count = 0;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    count += _wcsicmp(entry.szExeFile, L"kestrelon.exe") == 0;
-  }
-  CloseHandle(snapshot);  // taken for this one count
-  return count;
-}
 
 struct PairResult {
   bool popupShown = false;
@@ -82,7 +68,7 @@ class SoakToggle : public ::testing::Test {
     }
     EXPECT_EQ(0, failures);
     EXPECT_EQ(nullptr, FindWindowW(L"Kestrelon", nullptr)) << "a popup is left behind";
-    EXPECT_EQ(0, KestrelonProcesses()) << "a kestrelon.exe process is left behind";
+    EXPECT_EQ(0, kt::KestrelonProcesses()) << "a kestrelon.exe process is left behind";
   }
 
   std::wstring home_;
