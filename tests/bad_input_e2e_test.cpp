@@ -31,6 +31,7 @@ class BadInputEndToEnd : public ::testing::Test {
     kt::CloseProcess(popup_);
     kt::CloseProcess(toggle_);
     kt::RemoveTree(work_);
+    if (!home_.root.empty()) kt::RemoveTree(home_.root);
   }
 
   // Starts the popup and waits for it and its tree.
@@ -56,6 +57,7 @@ class BadInputEndToEnd : public ::testing::Test {
 
   std::wstring work_;
   int dialogsBefore_ = 0;
+  kt::TestHome home_;  // for tests that need a StartItems folder
   kt::Process popup_, toggle_;
   HWND tree_ = nullptr;
 };
@@ -88,7 +90,8 @@ TEST_F(BadInputEndToEnd, NoHomeValuesShowAnEmptyTreeAndEndCleanly) {
 
 TEST_F(BadInputEndToEnd, HostileStartItemsAreListedAndAClickOpensTheClickedShortcut) {
   // Shortcuts that hand the recorder their own path, so the log names the item that ran.
-  kt::TestHome home = kt::MakeTestHome();
+  home_ = kt::MakeTestHome();
+  const kt::TestHome& home = home_;
   std::vector<std::wstring> names = {L"\xD83D\xDC26 Bird.lnk",
                                      L"\x05E9\x05DC\x05D5\x05DD.lnk",
                                      L"\x202Egnp.lnk",
@@ -117,7 +120,6 @@ TEST_F(BadInputEndToEnd, HostileStartItemsAreListedAndAClickOpensTheClickedShort
     named += launches[0].commandLine.find(L"\"" + link + L"\"") != std::wstring::npos;
   EXPECT_EQ(1, named) << "the launch names none of the shortcuts, or several";
   ExpectNoDialogLeft();
-  kt::RemoveTree(home.root);
 }
 
 }  // namespace
