@@ -118,10 +118,13 @@ void Measure(int count) {
       "%.2f\n",
       count, loader.worstDelayMs, floor.worstDelayMs,
       loader.worstDelayMs / std::max(floor.worstDelayMs, 0.001));
-  std::printf("ROW\tpinned items, %d entries: last item in tree (floor: enumeration + icon calls)\t%.1f\t%.1f\tms\n",
-              count, loader.durationMs, floor.durationMs);
-  std::printf("ROW\tpinned items, %d entries: worst message delay while loading (floor: during the floor)\t%.1f\t%.1f\tms\n",
-              count, loader.worstDelayMs, floor.worstDelayMs);
+  std::printf(
+      "ROW\tpinned items, %d entries: last item in tree (floor: enumeration + icon calls)\t%.1f\t%.1f\tms\n",
+      count, loader.durationMs, floor.durationMs);
+  std::printf(
+      "ROW\tpinned items, %d entries: worst message delay while loading (floor: during the "
+      "floor)\t%.1f\t%.1f\tms\n",
+      count, loader.worstDelayMs, floor.worstDelayMs);
   std::fflush(stdout);
   kt::RemoveTree(folder.substr(0, folder.size() - 1));
 }

@@ -125,8 +125,9 @@ void MeasureTree(HWND window, int folders, int filesPerFolder) {
   std::printf("  floor: walk + icon lookups   %9.1f ms\n", Median(floor));
   std::printf("  bare enumeration             %9.1f ms\n", Median(enumeration));
   std::printf("  ratio menu / floor           %9.2f\n", Median(menu) / Median(floor));
-  std::printf("ROW\tAll Programs, %d entries: command to menu shown (floor: walk + icon lookups)\t%.1f\t%.1f\tms\n",
-              entries, Median(menu), Median(floor));
+  std::printf(
+      "ROW\tAll Programs, %d entries: command to menu shown (floor: walk + icon lookups)\t%.1f\t%.1f\tms\n",
+      entries, Median(menu), Median(floor));
   std::fflush(stdout);
   kt::RemoveTree(g_benchRoot);
 }

@@ -64,7 +64,8 @@ double Worst(const std::vector<double>& values) {
 // Kestrelon, by a key for the floor.
 bool MeasureOnce(const std::wstring& exe, bool isKestrelon, const std::wstring& home, Timings* timings,
                  double* privateKiB) {
-  std::map<std::wstring, std::wstring> env = {{L"homedrive", home.substr(0, 2)}, {L"homepath", home.substr(2)}};
+  std::map<std::wstring, std::wstring> env = {{L"homedrive", home.substr(0, 2)},
+                                              {L"homepath", home.substr(2)}};
   double start = Now();
   kt::Process process = kt::StartProcess(exe, env, home);
   if (!kt::WaitFor(PanelPainted, 10000)) {
@@ -94,7 +95,8 @@ bool MeasureOnce(const std::wstring& exe, bool isKestrelon, const std::wstring& 
   return ended;
 }
 
-const wchar_t kBenchPrograms[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Kestrelon Bench";
+const wchar_t kBenchPrograms[] =
+    L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Kestrelon Bench";
 
 void MakeBenchPrograms() {
   CreateDirectoryW(kBenchPrograms, nullptr);
@@ -139,7 +141,8 @@ void HoverLinks(HWND popup, int count) {
 // Private bytes of one popup after start, after 100 presses and after 1,000 hover moves.
 void MeasureUse(const std::wstring& home) {
   MakeBenchPrograms();
-  std::map<std::wstring, std::wstring> env = {{L"homedrive", home.substr(0, 2)}, {L"homepath", home.substr(2)}};
+  std::map<std::wstring, std::wstring> env = {{L"homedrive", home.substr(0, 2)},
+                                              {L"homepath", home.substr(2)}};
   kt::Process process = kt::StartProcess(kt::KestrelonExe(), env, home);
   HWND popup = kt::WaitForWindow(process.id, L"Kestrelon", 10000);
   kt::WaitFor(PanelPainted, 10000);
@@ -155,7 +158,8 @@ void MeasureUse(const std::wstring& home) {
   kt::PumpFor(500);
   double afterHovers = PrivateKiB(process.handle);
   std::printf(
-      "private bytes (KiB): after start %.0f, after 10 presses %.0f, after 100 presses (%d menus shown) %.0f, "
+      "private bytes (KiB): after start %.0f, after 10 presses %.0f, after 100 presses (%d menus shown) "
+      "%.0f, "
       "after 1000 hovers %.0f\n",
       afterStart, afterTenPresses, shown, afterPresses, afterHovers);
   Row("private bytes after 100 All Programs presses (floor: after start)", afterPresses, afterStart, "KiB");
@@ -179,8 +183,10 @@ int main() {
     if (!MeasureOnce(kestrelon, true, home, &ours, &oursKiB)) std::printf("kestrelon run %d failed\n", i);
     if (!MeasureOnce(floor, false, home, &least, &leastKiB)) std::printf("floor run %d failed\n", i);
   }
-  std::printf("start to first paint over %d starts (ms): kestrelon median %.1f worst %.1f; floor median %.1f worst %.1f\n",
-              runs, Median(ours.visible), Worst(ours.visible), Median(least.visible), Worst(least.visible));
+  std::printf(
+      "start to first paint over %d starts (ms): kestrelon median %.1f worst %.1f; floor median %.1f worst "
+      "%.1f\n",
+      runs, Median(ours.visible), Worst(ours.visible), Median(least.visible), Worst(least.visible));
   Row("start to visible, median of 20", Median(ours.visible), Median(least.visible), "ms");
   Row("start to visible, worst of 20", Worst(ours.visible), Worst(least.visible), "ms");
   Row("toggle: second start to first exit, median", Median(ours.toggle), Median(least.toggle), "ms");

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/pinned_tree.h"
-#include "support/soak_files.h"
+#include "support/test_files.h"
 #include "support/soak_process.h"
 #include "support/wine_test.h"
 

@@ -11,7 +11,7 @@
 
 #include "app/state.h"
 #include "support/pinned_tree.h"
-#include "support/soak_files.h"
+#include "support/test_files.h"
 #include "support/wine_test.h"
 
 namespace {

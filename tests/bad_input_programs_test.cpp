@@ -12,7 +12,7 @@
 
 #include "app/state.h"
 #include "programs/programs_menu.h"
-#include "support/soak_files.h"
+#include "support/test_files.h"
 #include "support/wine_test.h"
 
 namespace {

@@ -11,6 +11,7 @@
 
 #include "app/state.h"
 #include "programs/programs_menu.h"
+#include "support/test_files.h"
 #include "support/wine_test.h"
 
 namespace {
@@ -118,58 +119,6 @@ void MakeFilesIn(const std::wstring& folder, const std::vector<std::wstring>& na
   for (const std::wstring& name : names) Touch(folder + L"\\" + name);
 }
 
-// Wine gives a program no way to make a folder link (CreateSymbolicLinkW does nothing), but
-// it runs Unix programs: ln makes a symbolic link, which Wine shows as a folder reparse point.
-using UnixNameFunction = char*(CDECL*)(const wchar_t*);
-
-UnixNameFunction WineUnixName() {
-  return reinterpret_cast<UnixNameFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-std::wstring UnixPath(const std::wstring& path) {
-  char* unixName = WineUnixName()(path.c_str());
-  if (!unixName) return std::wstring();
-  std::string narrow = unixName;
-  HeapFree(GetProcessHeap(), 0, unixName);
-  int length = MultiByteToWideChar(CP_UTF8, 0, narrow.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, narrow.c_str(), -1, &wide[0], length);
-  wide.pop_back();
-  return wide;
-}
-
-bool RunUnixCommand(const std::wstring& commandLine) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  std::wstring line = commandLine;
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return false;
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return true;
-}
-
-bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
-  if (WineUnixName()) {
-    RunUnixCommand(L"/bin/ln -s \"" + UnixPath(target) + L"\" \"" + UnixPath(link) + L"\"");
-  } else {
-    CreateSymbolicLinkW(link.c_str(), target.c_str(),
-                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
-  }
-  // A Unix program started by Wine cannot be waited for: watch for its result.
-  return kt::WaitFor([&] { return kt::FileExists(link); }, 5000);
-}
-
-// kt::RemoveTree would follow a Unix link back into the tree; rm does not.
-void RemoveTreeWithLinks(const std::wstring& root) {
-  if (WineUnixName() && RunUnixCommand(L"/bin/rm -rf \"" + UnixPath(root) + L"\"")) {
-    kt::WaitFor([&] { return !kt::FileExists(root); }, 5000);
-  }
-  kt::RemoveTree(root);
-}
-
 class ProgramsMenu : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -181,7 +130,7 @@ class ProgramsMenu : public ::testing::Test {
   void TearDown() override {
     DestroyWindow(g_mainWnd);
     g_mainWnd = nullptr;
-    RemoveTreeWithLinks(root_);
+    kt::RemoveTreeWithLinks(root_);
   }
   std::wstring root_;
 };
@@ -320,9 +269,9 @@ TEST_F(ProgramsMenu, FolderLinksAreWalkedButNeverBackIntoAFolderBeingWalked) {
   MakeFilesIn(root_ + L"\\A", {L"inner.txt"});
   Touch(root_ + L"\\B.txt");
   MakeFilesIn(root_ + L"\\C", {L"c.txt"});
-  if (!MakeFolderLink(root_ + L"\\A\\Loop", root_)) GTEST_SKIP() << "no way to make a folder link here";
-  ASSERT_TRUE(MakeFolderLink(root_ + L"\\A\\Self", root_ + L"\\A"));
-  ASSERT_TRUE(MakeFolderLink(root_ + L"\\A\\ToC", root_ + L"\\C"));
+  if (!kt::MakeFolderLink(root_ + L"\\A\\Loop", root_)) GTEST_SKIP() << "no way to make a folder link here";
+  ASSERT_TRUE(kt::MakeFolderLink(root_ + L"\\A\\Self", root_ + L"\\A"));
+  ASSERT_TRUE(kt::MakeFolderLink(root_ + L"\\A\\ToC", root_ + L"\\C"));
 
   EXPECT_EQ(
       L"A >\n"

@@ -1,4 +1,4 @@
-#include "support/soak_files.h"
+#include "support/test_files.h"
 
 #include "support/wine_test.h"
 
