@@ -43,15 +43,7 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND CreateBenchWindow() {
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = BenchWindowProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"KtProgramsBench";
-  RegisterClassW(&windowClass);
-  return CreateWindowExW(WS_EX_TOPMOST, L"KtProgramsBench", L"", WS_POPUP | WS_VISIBLE, 0, 263, 410, 485,
-                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
+HWND CreateBenchWindow() { return kt::CreatePopupSizedWindow(L"KtProgramsBench", BenchWindowProc); }
 
 // Shortcuts to a real program, as a start menu holds them, spread over folders. Copies of one:
 // Wine starts a menu builder process for every shortcut saved through the shell.

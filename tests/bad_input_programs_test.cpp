@@ -95,15 +95,7 @@ std::set<std::wstring> ExpectItemsOpenTheirOwnFiles(const std::vector<ShownItem>
   return paths;
 }
 
-HWND CreateOwnerWindow() {
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = OwnerProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"KtBadInputOwner";
-  RegisterClassW(&windowClass);
-  return CreateWindowExW(WS_EX_TOPMOST, L"KtBadInputOwner", L"", WS_POPUP | WS_VISIBLE, 0, 263, 410, 485,
-                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
+HWND CreateOwnerWindow() { return kt::CreatePopupSizedWindow(L"KtBadInputOwner", OwnerProc); }
 
 class BadInputPrograms : public ::testing::Test {
  protected:

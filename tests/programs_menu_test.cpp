@@ -51,15 +51,7 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND CreateOwnerWindow() {
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = OwnerProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"KtProgramsOwner";
-  RegisterClassW(&windowClass);
-  return CreateWindowExW(WS_EX_TOPMOST, L"KtProgramsOwner", L"", WS_POPUP | WS_VISIBLE, 0, 263, 410, 485,
-                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
+HWND CreateOwnerWindow() { return kt::CreatePopupSizedWindow(L"KtProgramsOwner", OwnerProc); }
 
 // One press of "All Programs" on folder, the tracked menu being closed as soon as it shows.
 void Press(PressWatch& watch, const std::wstring& folder) {

@@ -287,6 +287,16 @@ void CloseStrayPopups() {
   }
 }
 
+HWND CreatePopupSizedWindow(const wchar_t* className, WNDPROC procedure) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = className;
+  RegisterClassW(&windowClass);
+  return CreateWindowExW(WS_EX_TOPMOST, className, L"", WS_POPUP | WS_VISIBLE, 0, 263, 410, 485, nullptr,
+                         nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
 void MoveCursor(int x, int y) {
   SetCursorPos(x, y);
   INPUT input = {};

@@ -61,6 +61,10 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className);
 // Ends every Kestrelon popup left over by an earlier test.
 void CloseStrayPopups();
 
+// A visible topmost window of a class of the test's own, where the popup stands (the owner of
+// menus tracked in-process, whose procedure can end them).
+HWND CreatePopupSizedWindow(const wchar_t* className, WNDPROC procedure);
+
 // --- real input ---
 
 void MoveCursor(int x, int y);  // screen coordinates
