@@ -72,10 +72,18 @@ class ProgramsLaunch : public ::testing::Test {
   }
 
   // Opens the test folder's submenu with its access key, then chooses an item by its key.
+  // A key lost on a loaded machine is pressed again while its menu level is still open.
   void ChooseWithKeys(WORD itemKey) {
-    kt::PressKey('K');
-    ASSERT_TRUE(WaitForMenuLevels(process_.id, 2)) << "the test folder's submenu did not open";
-    kt::PressKey(itemKey);
+    for (int attempt = 0; attempt < 3 && OpenMenuLevels(process_.id) < 2; ++attempt) {
+      kt::PressKey('K');
+      WaitForMenuLevels(process_.id, 2);
+    }
+    ASSERT_EQ(2, OpenMenuLevels(process_.id)) << "the test folder's submenu did not open";
+    for (int attempt = 0; attempt < 3 && OpenMenuLevels(process_.id) > 0; ++attempt) {
+      kt::PressKey(itemKey);
+      WaitForMenuLevels(process_.id, 0);
+    }
+    ASSERT_EQ(0, OpenMenuLevels(process_.id)) << "the item was not chosen";
   }
 
   std::wstring folder_, record_, other_, work_, log_;
@@ -94,7 +102,7 @@ TEST_F(ProgramsLaunch, ChoosingAnItemOpensItsPathAndEndsTheRun) {
   EXPECT_EQ(693, menuRect.bottom);
 
   ChooseWithKeys('R');
-  ASSERT_TRUE(kt::WaitForLaunches(log_, 1, 10000)) << "the recorder did not run";
+  ASSERT_TRUE(kt::WaitForLaunches(log_, 1, 20000)) << "the recorder did not run";
   EXPECT_EQ(0, kt::WaitExit(process_, 10000));
   auto launches = kt::ReadLaunches(log_);
   ASSERT_EQ(1u, launches.size());
@@ -112,7 +120,7 @@ TEST_F(ProgramsLaunch, DismissingTheMenuKeepsThePopupAndTheNextPressStillLaunche
 
   ClickAllPrograms();
   ChooseWithKeys('O');
-  ASSERT_TRUE(kt::WaitForLaunches(log_, 1, 10000)) << "the recorder did not run";
+  ASSERT_TRUE(kt::WaitForLaunches(log_, 1, 20000)) << "the recorder did not run";
   EXPECT_EQ(0, kt::WaitExit(process_, 10000));
   auto launches = kt::ReadLaunches(log_);
   ASSERT_EQ(1u, launches.size());
