@@ -46,61 +46,54 @@ void ExpectOnlyLaunchesOf(const std::wstring& log, const wchar_t* argument) {
   }
 }
 
-TEST(PinnedWhileLoading, ClickOpensTheClickedItemAndEndsTheRun) {
-  kt::CloseStrayPopups();
-  kt::TestHome home = MakeLargeHome();
-  std::wstring log = kt::NewRecorderLog(home.root);
-  kt::Process popup;
-  kt::ProcessGuard guard{popup};
-  HWND window = StartAndWaitForLoading(home, log, &popup);
-  ASSERT_NE(nullptr, window);
-  HWND tree = kt::WaitForPinnedTree(window, 1000);
+// A popup whose loader is under way on a large StartItems folder.
+class PinnedWhileLoading : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kt::CloseStrayPopups();
+    home_ = MakeLargeHome();
+    log_ = kt::NewRecorderLog(home_.root);
+    window_ = StartAndWaitForLoading(home_, log_, &popup_);
+    ASSERT_NE(nullptr, window_);
+    tree_ = kt::WaitForPinnedTree(window_, 1000);
+  }
+  void TearDown() override {
+    kt::CloseProcess(popup_);
+    kt::RemoveTree(home_.root);
+  }
 
-  POINT first = kt::TreeRowPoint(tree, 0, 60);
+  kt::TestHome home_;
+  std::wstring log_;
+  kt::Process popup_;
+  HWND window_ = nullptr;
+  HWND tree_ = nullptr;
+};
+
+TEST_F(PinnedWhileLoading, ClickOpensTheClickedItemAndEndsTheRun) {
+  POINT first = kt::TreeRowPoint(tree_, 0, 60);
   kt::ClickAt(first.x, first.y);
-  EXPECT_LT(kt::TreeCount(tree), kEntries) << "the click came after loading";
-  EXPECT_EQ(0, kt::WaitExit(popup, 60000));
-  ASSERT_TRUE(kt::WaitForLaunches(log, 1, 10000));
-  EXPECT_EQ(1u, kt::ReadLaunches(log).size());
-  ExpectOnlyLaunchesOf(log, L" first");
-  kt::RemoveTree(home.root);
+  EXPECT_LT(kt::TreeCount(tree_), kEntries) << "the click came after loading";
+  EXPECT_EQ(0, kt::WaitExit(popup_, 60000));
+  ASSERT_TRUE(kt::WaitForLaunches(log_, 1, 10000));
+  EXPECT_EQ(1u, kt::ReadLaunches(log_).size());
+  ExpectOnlyLaunchesOf(log_, L" first");
 }
 
-TEST(PinnedWhileLoading, EscEndsTheRun) {
-  kt::CloseStrayPopups();
-  kt::TestHome home = MakeLargeHome();
-  std::wstring log = kt::NewRecorderLog(home.root);
-  kt::Process popup;
-  kt::ProcessGuard guard{popup};
-  HWND window = StartAndWaitForLoading(home, log, &popup);
-  ASSERT_NE(nullptr, window);
-  HWND tree = kt::WaitForPinnedTree(window, 1000);
-
-  ASSERT_TRUE(kt::ActivateWindow(window, 5000));
+TEST_F(PinnedWhileLoading, EscEndsTheRun) {
+  ASSERT_TRUE(kt::ActivateWindow(window_, 5000));
   kt::PressKey(VK_ESCAPE);
-  EXPECT_LT(kt::TreeCount(tree), kEntries) << "Esc came after loading";
-  EXPECT_EQ(0, kt::WaitExit(popup, 60000));
-  EXPECT_EQ(0u, kt::ReadLaunches(log).size());
-  kt::RemoveTree(home.root);
+  EXPECT_LT(kt::TreeCount(tree_), kEntries) << "Esc came after loading";
+  EXPECT_EQ(0, kt::WaitExit(popup_, 60000));
+  EXPECT_EQ(0u, kt::ReadLaunches(log_).size());
 }
 
-TEST(PinnedWhileLoading, SecondStartEndsTheRun) {
-  kt::CloseStrayPopups();
-  kt::TestHome home = MakeLargeHome();
-  std::wstring log = kt::NewRecorderLog(home.root);
-  kt::Process popup;
-  kt::ProcessGuard guard{popup};
-  HWND window = StartAndWaitForLoading(home, log, &popup);
-  ASSERT_NE(nullptr, window);
-  HWND tree = kt::WaitForPinnedTree(window, 1000);
-
-  kt::Process second = kt::StartProcess(kt::KestrelonExe(), kt::HomeEnvironment(home, log), home.root);
+TEST_F(PinnedWhileLoading, SecondStartEndsTheRun) {
+  kt::Process second = kt::StartProcess(kt::KestrelonExe(), kt::HomeEnvironment(home_, log_), home_.root);
   kt::ProcessGuard secondGuard{second};
   EXPECT_EQ(0, kt::WaitExit(second, 60000));
-  EXPECT_LT(kt::TreeCount(tree), kEntries) << "the second start came after loading";
-  EXPECT_EQ(0, kt::WaitExit(popup, 60000));
-  EXPECT_EQ(0u, kt::ReadLaunches(log).size());
-  kt::RemoveTree(home.root);
+  EXPECT_LT(kt::TreeCount(tree_), kEntries) << "the second start came after loading";
+  EXPECT_EQ(0, kt::WaitExit(popup_, 60000));
+  EXPECT_EQ(0u, kt::ReadLaunches(log_).size());
 }
 
 }  // namespace

@@ -9,28 +9,8 @@ namespace {
 
 const std::wstring kProgramsFolder = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
 
-struct MenuWindowCount {
-  DWORD processId;
-  int visible;
-};
-
-BOOL CALLBACK CountMenuWindow(HWND window, LPARAM param) {
-  auto* count = reinterpret_cast<MenuWindowCount*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64];
-  if (owner == count->processId && IsWindowVisible(window) && GetClassNameW(window, name, 64) &&
-      !wcscmp(name, L"#32768"))
-    ++count->visible;
-  return TRUE;
-}
-
 // Open menu levels of the process: one per shown popup menu window.
-int OpenMenuLevels(DWORD processId) {
-  MenuWindowCount count = {processId, 0};
-  EnumWindows(CountMenuWindow, reinterpret_cast<LPARAM>(&count));
-  return count.visible;
-}
+int OpenMenuLevels(DWORD processId) { return kt::CountVisibleWindows(processId, L"#32768"); }
 
 bool WaitForMenuLevels(DWORD processId, int levels) {
   return kt::WaitFor([&] { return OpenMenuLevels(processId) == levels; }, 5000);

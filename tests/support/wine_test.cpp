@@ -237,7 +237,9 @@ struct WindowSearch {
   DWORD processId;
   const wchar_t* className;
   bool visibleOnly;
+  bool countAll;
   HWND found;
+  int count;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
@@ -248,13 +250,14 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   if (owner == search->processId && GetClassNameW(window, name, 256) && !wcscmp(name, search->className) &&
       (!search->visibleOnly || IsWindowVisible(window))) {
     search->found = window;
-    return FALSE;
+    ++search->count;
+    return search->countAll;
   }
   return TRUE;
 }
 
 HWND FindOwnedWindow(DWORD processId, const wchar_t* className, bool visibleOnly) {
-  WindowSearch search = {processId, className, visibleOnly, nullptr};
+  WindowSearch search = {processId, className, visibleOnly, false, nullptr, 0};
   EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -269,6 +272,12 @@ HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs) {
 
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
   return FindOwnedWindow(processId, className, false);
+}
+
+int CountVisibleWindows(DWORD processId, const wchar_t* className) {
+  WindowSearch search = {processId, className, true, true, nullptr, 0};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.count;
 }
 
 void CloseStrayPopups() {

@@ -58,6 +58,8 @@ void CloseProcess(Process& process);
 HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs);
 // Any top-level window (visible or not) of the class owned by the process, now.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className);
+// How many visible top-level windows of the class the process has now (menu levels: "#32768").
+int CountVisibleWindows(DWORD processId, const wchar_t* className);
 // Ends every Kestrelon popup left over by an earlier test.
 void CloseStrayPopups();
 
