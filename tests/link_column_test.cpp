@@ -363,9 +363,14 @@ TEST_F(LinkColumn, AThousandHoverMovesLeaveNoGdiObjectBehind) {
 
   // Through slots, bands and the space right of the column, each move painted at once.
   const POINT stops[] = {{320, 86}, {320, 104}, {320, 122}, {330, 125}, {404, 122}, {320, 302}, {320, 410}};
+  // Under load Wine loses a cursor move now and then, so the highlighted paints asked for are
+  // counted from the hover each move really gave.
+  int highlightsAsked = 0;
   for (int move = 0; move < 1000; ++move) {
     const POINT& stop = stops[move % (sizeof(stops) / sizeof(stops[0]))];
+    int before = g_hoverId;
     MoveWithoutPaint(stop.x, stop.y);
+    highlightsAsked += g_hoverId != before && g_hoverId != 0;
     UpdateWindow(g_mainWnd);
   }
   kt::PumpFor(100);
@@ -382,7 +387,8 @@ TEST_F(LinkColumn, AThousandHoverMovesLeaveNoGdiObjectBehind) {
     Swap("CreateCompatibleBitmap", g_realCreateCompatibleBitmap, &g_realCreateCompatibleBitmap);
   }
 
-  EXPECT_GE(dcsMade, 500) << "the highlighted paints draw the highlight through a memory context";
+  EXPECT_GE(highlightsAsked, 250) << "most of the 571 slot changes of the route reached the popup";
+  EXPECT_GE(dcsMade, highlightsAsked) << "each highlighted paint draws through a memory context";
   EXPECT_EQ(dcsMade, dcsDeleted) << "every memory context is deleted";
   EXPECT_EQ(0, fontsMade) << "the captions keep the one font made for the run";
   EXPECT_EQ(objectsMade, objectsDeleted) << "no pen, brush, font or bitmap is left behind";

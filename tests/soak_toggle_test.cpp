@@ -16,6 +16,7 @@ constexpr int kPairsPerTest = 50;
 
 struct PairResult {
   bool popupShown = false;
+  bool secondStarted = false;
   int firstExit = -2;
   int secondExit = -2;
   bool secondMadeAWindow = false;
@@ -28,6 +29,7 @@ PairResult StartAndToggle(const std::map<std::wstring, std::wstring>& env, const
   result.popupShown = first.handle && kt::WaitForWindow(first.id, L"Kestrelon", 10000) != nullptr;
   if (result.popupShown) {
     kt::Process second = kt::StartProcess(kt::KestrelonExe(), env, dir);
+    result.secondStarted = second.handle != nullptr;
     kt::WaitFor(
         [&] {
           result.secondMadeAWindow |= kt::FindProcessWindow(second.id, L"Kestrelon") != nullptr;
@@ -58,10 +60,11 @@ class SoakToggle : public ::testing::Test {
     int failures = 0;
     for (int pair = 0; pair < count && failures < 3; ++pair) {
       PairResult result = StartAndToggle(env, home_);
-      bool ok =
-          result.popupShown && result.firstExit == 0 && result.secondExit == 0 && !result.secondMadeAWindow;
+      bool ok = result.popupShown && result.secondStarted && result.firstExit == 0 &&
+                result.secondExit == 0 && !result.secondMadeAWindow;
       if (!ok) ++failures;
       EXPECT_TRUE(result.popupShown) << "pair " << pair << ": the popup never showed";
+      EXPECT_TRUE(!result.popupShown || result.secondStarted) << "pair " << pair << ": no toggle process";
       EXPECT_EQ(0, result.firstExit) << "pair " << pair << ": the popup's run";
       EXPECT_EQ(0, result.secondExit) << "pair " << pair << ": the toggle's run";
       EXPECT_FALSE(result.secondMadeAWindow) << "pair " << pair << ": the toggle made a popup of its own";

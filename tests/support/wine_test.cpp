@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace kt {
@@ -198,11 +199,18 @@ Process StartProcess(const std::wstring& exe, const std::map<std::wstring, std::
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
   Process process;
-  if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                     &block[0], workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info)) {
-    CloseHandle(info.hThread);
-    process.handle = info.hProcess;
-    process.id = info.dwProcessId;
+  // A failed process creation is the harness's trouble, not the program's: try again, and
+  // say so, so that a rare failure of the machine is not read as a failure of the popup.
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                       &block[0], workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info)) {
+      CloseHandle(info.hThread);
+      process.handle = info.hProcess;
+      process.id = info.dwProcessId;
+      break;
+    }
+    std::fprintf(stderr, "CreateProcessW failed (attempt %d, error %lu)\n", attempt, GetLastError());
+    PumpFor(200);
   }
   return process;
 }
