@@ -65,16 +65,23 @@ void ExpectNoHighlight(const kt::PopupSnapshot& shown) {
 
 // Moves the real cursor and hands the move to the popup at once, without pumping messages
 // (a paint is made only when messages are fetched), so that several moves can come before
-// one paint. The cursor position reaches GetCursorPos a little after SetCursorPos.
+// one paint. The cursor position reaches GetCursorPos a little after SetCursorPos, and under
+// load Wine now and then snaps it back to an earlier place: the move is handed over again
+// until the cursor stood at the new place both before and after the popup read it.
+bool CursorIsAt(POINT screen) {
+  POINT now = {};
+  return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
+}
+
 void MoveWithoutPaint(int x, int y) {
   POINT screen = kt::PopupToScreen(x, y);
-  SetCursorPos(screen.x, screen.y);
-  DWORD start = GetTickCount();
-  POINT now = {};
-  while (GetCursorPos(&now) && (now.x != screen.x || now.y != screen.y) && GetTickCount() - start < 2000) {
-    Sleep(1);
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    SetCursorPos(screen.x, screen.y);
+    DWORD start = GetTickCount();
+    while (!CursorIsAt(screen) && GetTickCount() - start < 2000) Sleep(1);
+    SendMessageW(g_mainWnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    if (CursorIsAt(screen)) return;
   }
-  SendMessageW(g_mainWnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
 }
 
 // Waits until the hover id is the expected one after a real cursor move.
