@@ -65,22 +65,13 @@ void ExpectNoHighlight(const kt::PopupSnapshot& shown) {
 
 // Moves the real cursor and hands the move to the popup at once, without pumping messages
 // (a paint is made only when messages are fetched), so that several moves can come before
-// one paint. The cursor position reaches GetCursorPos a little after SetCursorPos, and under
-// load Wine now and then snaps it back to an earlier place: the move is handed over again
-// until the cursor stood at the new place both before and after the popup read it.
-bool CursorIsAt(POINT screen) {
-  POINT now = {};
-  return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
-}
-
+// one paint. A move whose cursor Wine snapped back before the popup read it is made again.
 void MoveWithoutPaint(int x, int y) {
   POINT screen = kt::PopupToScreen(x, y);
   for (int attempt = 0; attempt < 5; ++attempt) {
-    SetCursorPos(screen.x, screen.y);
-    DWORD start = GetTickCount();
-    while (!CursorIsAt(screen) && GetTickCount() - start < 2000) Sleep(1);
+    kt::PlaceCursor(screen);
     SendMessageW(g_mainWnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-    if (CursorIsAt(screen)) return;
+    if (kt::CursorIsAt(screen)) return;
   }
 }
 

@@ -95,14 +95,7 @@ void PressAllPrograms() {
 // One hover move: the real cursor goes to the point, the popup hears of it and paints at once.
 void HoverMove(int x, int y) {
   POINT screen = kt::PopupToScreen(x, y);
-  SetCursorPos(screen.x, screen.y);
-  // GetCursorPos, which the popup reads, catches up a little after SetCursorPos.
-  kt::WaitFor(
-      [&] {
-        POINT now = {};
-        return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
-      },
-      2000);
+  kt::PlaceCursor(screen);
   SendMessageW(g_mainWnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
   UpdateWindow(g_mainWnd);
 }

@@ -325,6 +325,21 @@ void MoveCursor(int x, int y) {
   PumpFor(50);
 }
 
+bool CursorIsAt(POINT screen) {
+  POINT now = {};
+  return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
+}
+
+bool PlaceCursor(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  DWORD start = GetTickCount();
+  while (!CursorIsAt(screen)) {
+    if (GetTickCount() - start >= 2000) return false;
+    Sleep(1);
+  }
+  return true;
+}
+
 void ClickAt(int x, int y) {
   // A cursor set first, then move, down and up in one call: separate calls lose clicks.
   SetCursorPos(x, y);

@@ -72,6 +72,12 @@ HWND CreatePopupSizedWindow(const wchar_t* className, WNDPROC procedure);
 void MoveCursor(int x, int y);  // screen coordinates
 void ClickAt(int x, int y);     // left click, screen coordinates
 void PressKey(WORD virtualKey);
+// Sets the cursor (screen coordinates) and waits until GetCursorPos reports it, which happens a
+// little later; false when it never does.
+bool PlaceCursor(POINT screen);
+// Under load Wine now and then snaps the cursor back to an earlier place: a caller that hands a
+// placed cursor to code reading GetCursorPos checks afterwards that it is still there.
+bool CursorIsAt(POINT screen);
 // Brings a window of another process to the foreground and waits until it is there.
 bool ActivateWindow(HWND window, DWORD timeoutMs);
 
