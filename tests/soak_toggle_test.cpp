@@ -20,6 +20,7 @@ struct PairResult {
   int firstExit = -2;
   int secondExit = -2;
   bool secondMadeAWindow = false;
+  DWORD secondMs = 0;  // from the toggle's start to its end, or to giving up on it
 };
 
 // One start (waits for the popup on screen) and one toggle start that closes it.
@@ -30,12 +31,14 @@ PairResult StartAndToggle(const std::map<std::wstring, std::wstring>& env, const
   if (result.popupShown) {
     kt::Process second = kt::StartProcess(kt::KestrelonExe(), env, dir);
     result.secondStarted = second.handle != nullptr;
+    DWORD start = GetTickCount();
     kt::WaitFor(
         [&] {
           result.secondMadeAWindow |= kt::FindProcessWindow(second.id, L"Kestrelon") != nullptr;
           return !second.handle || WaitForSingleObject(second.handle, 0) == WAIT_OBJECT_0;
         },
         10000);
+    result.secondMs = GetTickCount() - start;
     result.secondExit = kt::WaitExit(second, 1000);
     kt::CloseProcess(second);
   }
@@ -66,7 +69,8 @@ class SoakToggle : public ::testing::Test {
       EXPECT_TRUE(result.popupShown) << "pair " << pair << ": the popup never showed";
       EXPECT_TRUE(!result.popupShown || result.secondStarted) << "pair " << pair << ": no toggle process";
       EXPECT_EQ(0, result.firstExit) << "pair " << pair << ": the popup's run";
-      EXPECT_EQ(0, result.secondExit) << "pair " << pair << ": the toggle's run";
+      EXPECT_EQ(0, result.secondExit)
+          << "pair " << pair << ": the toggle's run, ended or given up after " << result.secondMs << " ms";
       EXPECT_FALSE(result.secondMadeAWindow) << "pair " << pair << ": the toggle made a popup of its own";
     }
     EXPECT_EQ(0, failures);
