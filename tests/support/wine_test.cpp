@@ -341,9 +341,14 @@ bool PlaceCursor(POINT screen) {
 }
 
 void ClickAt(int x, int y) {
-  // A cursor set first, then move, down and up in one call: separate calls lose clicks.
-  SetCursorPos(x, y);
-  PumpFor(100);
+  // A cursor set first, then move, down and up in one call: separate calls lose clicks. The
+  // cursor must still stand there after a moment: a late snap-back would put the click's
+  // hover state (read through GetCursorPos) on the earlier place.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    PlaceCursor(POINT{x, y});
+    PumpFor(100);
+    if (CursorIsAt(POINT{x, y})) break;
+  }
   INPUT inputs[3] = {};
   for (INPUT& input : inputs) input.type = INPUT_MOUSE;
   inputs[0].mi.dx = (x * 65536 + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN);
