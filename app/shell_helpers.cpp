@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <cstddef>
 #include <cwchar>
 
 #include "app/state.h"

@@ -15,6 +15,7 @@
 
 #include <objbase.h>
 
+#include <cstddef>
 #include <cwchar>
 #include <vector>
 
