@@ -10,9 +10,9 @@
 #include "app/state.h"
 
 void LaunchTarget(const wchar_t* target) {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   ShellExecuteW(nullptr, nullptr, target, nullptr, nullptr, SW_SHOW);
-  CoUninitialize();
+  if (SUCCEEDED(com)) CoUninitialize();
 }
 
 int IsShortcutName(const wchar_t* name) {

@@ -3,9 +3,12 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Opens a target (path, folder or shortcut file, relative to the current directory) with its
 // default verb. The caller ends the run afterwards.
 void LaunchTarget(const wchar_t* target);
+inline void LaunchTarget(const std::wstring& target) { LaunchTarget(target.c_str()); }
 
 // 1 when the name holds ".LNK" or ".lnk" anywhere (exact case), else 0; null gives 0.
 int IsShortcutName(const wchar_t* name);
@@ -15,10 +18,12 @@ void StripShortcutExtension(wchar_t* name);
 
 // A new large icon for the path from the system image list, or null. The caller destroys it.
 HICON GetLargeIconForPath(const wchar_t* path);
+inline HICON GetLargeIconForPath(const std::wstring& path) { return GetLargeIconForPath(path.c_str()); }
 
 // A new 16 x 16 bitmap: the path's small icon over the menu colour. The caller deletes it,
 // once the menu item that shows it is gone.
 HBITMAP MakeMenuIconBitmap(const wchar_t* path);
+inline HBITMAP MakeMenuIconBitmap(const std::wstring& path) { return MakeMenuIconBitmap(path.c_str()); }
 
 // Kinds of CreateUiFont: 0 (and any unknown value) is the menu font.
 constexpr int UI_FONT_MENU = 0;

@@ -11,10 +11,13 @@
 
 namespace {
 
-void ReadEnvironmentValue(const wchar_t* name, wchar_t* buffer) {
+// False when the value does not fit: the call then returns the size it needs and leaves the
+// buffer undefined, so it is emptied.
+bool ReadEnvironmentValue(const wchar_t* name, wchar_t* buffer) {
   DWORD length = GetEnvironmentVariableW(name, buffer, ENV_BUFFER_CHARS);
-  // On overflow the call returns the size it needs and leaves the buffer undefined.
-  if (length >= ENV_BUFFER_CHARS) buffer[0] = L'\0';
+  if (length < ENV_BUFFER_CHARS) return true;
+  buffer[0] = L'\0';
+  return false;
 }
 
 void ReadUserName() {
@@ -27,13 +30,16 @@ void ReadUserName() {
 bool CloseOpenPopup() {
   HWND open = FindWindowW(MAIN_CLASS_NAME, nullptr);
   if (!open) return false;
-  SendMessageW(open, UM_CLOSEMENU, 0, 0);
+  // Bounded: a hung popup must not hang this start and every later one. Either way this run
+  // shows nothing.
+  SendMessageTimeoutW(open, UM_CLOSEMENU, 0, 0, SMTO_ABORTIFHUNG, CLOSE_POPUP_TIMEOUT_MS, nullptr);
   return true;
 }
 
 void ReadHomeFolders() {
-  ReadEnvironmentValue(L"homedrive", g_homeDrive);
-  ReadEnvironmentValue(L"homepath", g_homePath);
+  bool driveWhole = ReadEnvironmentValue(L"homedrive", g_homeDrive);
+  bool pathWhole = ReadEnvironmentValue(L"homepath", g_homePath);
+  g_homeTooLong = !driveWhole || !pathWhole;
 }
 
 void FindTaskbar() {

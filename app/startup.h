@@ -6,11 +6,15 @@
 // The whole run; returns the process exit code.
 int RunKestrelon(HINSTANCE instance);
 
-// When a popup is already open, asks it to close and waits until it has; true if one was.
+// How long a second start waits for the open popup to close.
+constexpr UINT CLOSE_POPUP_TIMEOUT_MS = 3000;
+
+// When a popup is already open, asks it to close and waits until it has, or at most
+// CLOSE_POPUP_TIMEOUT_MS; true if one was open.
 bool CloseOpenPopup();
 
 // Reads "homedrive" and "homepath" into g_homeDrive and g_homePath; a value that does not fit
-// leaves its buffer empty rather than truncated.
+// leaves its buffer empty rather than truncated, and sets g_homeTooLong.
 void ReadHomeFolders();
 
 // Fills g_trayRect from the taskbar, warning the user when it cannot be found.

@@ -8,6 +8,7 @@ HWND g_treeWnd;
 wchar_t g_homeDrive[ENV_BUFFER_CHARS];
 wchar_t g_homePath[ENV_BUFFER_CHARS];
 wchar_t g_userName[ENV_BUFFER_CHARS];
+bool g_homeTooLong;
 RECT g_trayRect;
 HBITMAP g_linkBackBitmap;
 
@@ -38,9 +39,12 @@ const bool g_drawingResourcesMade = (CreateDrawingResources(), true);
 
 SRWLOCK g_pinnedLock = SRWLOCK_INIT;  // no destructor: stays usable while the process exits
 bool g_pinnedReleased;
-std::vector<std::wstring> g_pinnedPaths;
-const bool g_pinnedReleaseRegistered = (std::atexit(ReleasePinnedPaths) == 0);
 
+}  // namespace
+
+std::vector<std::wstring> g_pinnedPaths;
+namespace {
+const bool g_pinnedReleaseRegistered = (std::atexit(ReleasePinnedPaths) == 0);
 }  // namespace
 
 std::vector<ProgramEntry> g_programEntries;

@@ -15,6 +15,9 @@ extern HWND g_treeWnd;  // the pinned items tree
 extern wchar_t g_homeDrive[ENV_BUFFER_CHARS];
 extern wchar_t g_homePath[ENV_BUFFER_CHARS];
 extern wchar_t g_userName[ENV_BUFFER_CHARS];
+// True when "homedrive" or "homepath" did not fit its buffer; that buffer is then empty, and
+// nothing may be built from it as if it were the user's home.
+extern bool g_homeTooLong;
 extern RECT g_trayRect;           // the taskbar's window rectangle, zero when not found
 extern HBITMAP g_linkBackBitmap;  // hover highlight of the link column
 
@@ -39,10 +42,12 @@ struct ProgramEntry {
 extern std::vector<ProgramEntry> g_programEntries;
 extern int g_lastMenuId;
 
-// The pinned items' paths are appended by the loader thread and read by the main thread,
-// and the list is released at process exit while the loader may still run. So the list
-// itself stays private to app/state.cpp and is reached only through these calls, which
-// take a lock; once the release has run, appends are refused and reads find nothing.
+// The pinned items' paths: element i is the path of the tree item whose parameter is i.
+// The loader thread appends while the main thread reads, and the list is released at process
+// exit while the loader may still run. So the program reaches it only through the calls
+// below, which take a lock; once the release has run, appends are refused and reads find
+// nothing.
+extern std::vector<std::wstring> g_pinnedPaths;
 bool AppendPinnedPath(const std::wstring& path);     // false once the list is released
 bool CopyPinnedPath(int index, std::wstring* path);  // false for an index not in the list
 int PinnedPathCount();

@@ -42,10 +42,6 @@ const LinkText LINK_TEXTS[LINK_SLOT_COUNT] = {
     {{268, 402, 398, 426}, L"Run...", L".\\Run.lnk"},
 };
 
-// The slot whose highlight the column shows now (0: none). Compared with the hover id at
-// every move, so that several moves before one paint still end on the right slot.
-int g_shownHoverId;
-
 // One font for the whole run, made at the first caption paint; it goes with the process.
 HFONT g_captionFont;
 
@@ -90,8 +86,7 @@ void TrackLinkHover() {
   ScreenToClient(g_mainWnd, &cursor);
   g_prevHoverId = g_hoverId;
   g_hoverId = SlotAt(cursor);
-  // Moves that leave the shown highlight right ask for no paint.
-  if (g_hoverId != g_shownHoverId) InvalidateRect(g_mainWnd, &COLUMN_RECT, FALSE);
+  if (g_hoverId != 0 || g_prevHoverId != 0) InvalidateRect(g_mainWnd, &COLUMN_RECT, FALSE);
 }
 
 // The column is drawn afresh at every paint from the current hover id: a paint may follow
@@ -102,7 +97,6 @@ void PaintLinkHighlight(HDC dc) {
   SelectObject(dc, g_grayTextBrush);
   Rectangle(dc, COLUMN_RECT.left, COLUMN_RECT.top, COLUMN_RECT.right, COLUMN_RECT.bottom);
   if (IsLinkId(g_hoverId)) DrawHighlight(dc, g_linkSlots[SlotIndex(g_hoverId)].hot);
-  g_shownHoverId = g_hoverId;
   g_labelsDirty = 1;
 }
 
@@ -121,7 +115,8 @@ void PaintLinkLabels(HDC dc) {
 
 void OpenHoveredLink() {
   if (!IsLinkId(g_hoverId)) return;
-  std::wstring target = TargetOf(g_hoverId);
-  LaunchTarget(target.c_str());
+  // An emptied home value would turn "\Documents" into a folder of the current drive.
+  bool homeLink = g_hoverId <= IDL_DOWNLOADS;
+  if (!homeLink || !g_homeTooLong) LaunchTarget(TargetOf(g_hoverId));
   PostQuitMessage(0);
 }

@@ -17,13 +17,14 @@ extern int g_hoverId;      // slot under the cursor at the latest mouse move, 0 
 extern int g_prevHoverId;  // g_hoverId before that move
 extern int g_labelsDirty;  // captions are drawn at the next paint
 
-// Fills the slot table and makes the caption font. Call once g_userName is known.
+// Fills the slot table: ids and hot rectangles.
 void InitLinkSlots();
-// WM_MOUSEMOVE: finds the slot under the cursor and asks for a paint when the column shows
-// another one.
+// WM_MOUSEMOVE: finds the slot under the cursor and asks for a paint of the column at every
+// move inside a slot and at the move that leaves one.
 void TrackLinkHover();
 // Called by the panel paint, in this order, with its paint context.
 void PaintLinkHighlight(HDC dc);
 void PaintLinkLabels(HDC dc);
-// WM_LBUTTONUP while a slot is hovered: opens its target and ends the run.
+// WM_LBUTTONUP while a slot is hovered: opens its target and ends the run. The home folder
+// links open nothing when the home values were too long to read.
 void OpenHoveredLink();

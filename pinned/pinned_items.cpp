@@ -4,6 +4,7 @@
 #include "pinned/pinned_items.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 #include <strsafe.h>
 
@@ -31,15 +32,11 @@ bool FormatPath(wchar_t* buffer, const wchar_t* format, const wchar_t* first, co
   return true;
 }
 
-// Start-up empties a home value that did not fit its buffer. An empty value must then not stand
-// in for the real one, or the tree would show some other folder.
-bool HomeValueIsWhole(const wchar_t* name, const wchar_t* value) {
-  DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);  // with the terminator; 0 when unset
-  return needed == 0 || std::wcslen(value) + 1 == needed;
-}
-
 DWORD WINAPI PinnedItemsThread(void* folder) {
+  // Shell icon handlers expect COM on the thread that asks for icons.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   LoadPinnedItems(static_cast<const wchar_t*>(folder));
+  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
 
@@ -110,8 +107,7 @@ Listing ListEntry(HIMAGELIST images, const wchar_t* folder, const wchar_t* name,
 }  // namespace
 
 void StartPinnedItemsLoader() {
-  bool homeIsWhole = HomeValueIsWhole(L"homedrive", g_homeDrive) && HomeValueIsWhole(L"homepath", g_homePath);
-  if (!homeIsWhole || !FormatPath(g_pinnedDir, L"%s%s\\Documents\\StartItems\\", g_homeDrive, g_homePath)) {
+  if (g_homeTooLong || !FormatPath(g_pinnedDir, L"%s%s\\Documents\\StartItems\\", g_homeDrive, g_homePath)) {
     g_pinnedDir[0] = L'\0';  // no folder: the tree stays empty
   }
   HANDLE thread = CreateThread(nullptr, 0, PinnedItemsThread, g_pinnedDir, 0, nullptr);

@@ -18,6 +18,9 @@ void ShowProgramsMenuFor(const std::wstring& folder);
 // per subfolder, an item with the next command id per file, each with a bitmap that
 // DestroyProgramsMenu frees. Each call numbers one menu tree (one press).
 void BuildProgramsMenu(const std::wstring& folder, const wchar_t* pattern, HMENU menu);
+inline void BuildProgramsMenu(const std::wstring& folder, const std::wstring& pattern, HMENU menu) {
+  BuildProgramsMenu(folder, pattern.c_str(), menu);
+}
 
 // Deletes the item bitmaps of a menu built by BuildProgramsMenu, then the menu and its submenus.
 void DestroyProgramsMenu(HMENU menu);
