@@ -6,7 +6,6 @@
 #include <shlobj.h>
 
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -16,21 +15,21 @@ std::wstring Here(const wchar_t* name) {  // beside the tests, or in the trees t
   return path.substr(0, path.find_last_of(L'\\') + 1) + name;
 }
 
-HANDLE Start(const std::wstring& dir) {  // kestrelon.exe in that working directory
+PROCESS_INFORMATION Start(const std::wstring& dir) {  // kestrelon.exe in that working directory
   STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION info = {};
+  PROCESS_INFORMATION run = {};
   std::wstring line = L"kestrelon.exe";
   CreateProcessW(Here(L"kestrelon.exe").c_str(), &line[0], nullptr, nullptr, 0, 0, nullptr, dir.c_str(),
-                 &startup, &info);
-  CloseHandle(info.hThread);
-  return info.hProcess;
+                 &startup, &run);
+  return run;
 }
 
-int ExitCode(HANDLE process) {  // -1 when it has not ended within ten seconds
-  DWORD code = 0;
-  if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) return TerminateProcess(process, 1), -1;
-  GetExitCodeProcess(process, &code);
-  CloseHandle(process);
+int ExitCode(const PROCESS_INFORMATION& run) {  // -1 when it has not ended within ten seconds
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(run.hProcess, &code);
+  TerminateProcess(run.hProcess, 1);
+  CloseHandle(run.hThread);
+  CloseHandle(run.hProcess);
   return static_cast<int>(code);
 }
 
@@ -51,33 +50,26 @@ HWND Popup() {
 // A popup off the taskbar, a second start that shows a popup of its own or leaves the first
 // open, an Esc that does not end the run; every run exits 0.
 TEST(EndToEnd, SecondStartAndEscEndTheRun) {
-  HANDLE first = Start(Here(L""));
+  PROCESS_INFORMATION first = Start(Here(L""));
   RECT placed = {}, expected = {0, 263, 410, 748};
   GetWindowRect(Popup(), &placed);
   EXPECT_TRUE(EqualRect(&expected, &placed));
   EXPECT_EQ(0, ExitCode(Start(Here(L""))));  // one that made a popup of its own would run on
   EXPECT_EQ(0, ExitCode(first));
-  HANDLE third = Start(Here(L""));
+  PROCESS_INFORMATION third = Start(Here(L""));
   PostMessageW(Popup(), WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(0, ExitCode(third));
 }
 
 // A second start that waits without bound for a popup that does not answer.
 TEST(EndToEnd, SecondStartDoesNotHangOnAHungPopup) {
-  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::thread hung([&] {
-    WNDCLASSW windowClass = {0, DefWindowProcW, 0, 0, GetModuleHandleW(nullptr)};
-    windowClass.lpszClassName = L"Kestrelon";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowW(L"Kestrelon", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr,
-                                nullptr, nullptr);
-    WaitForSingleObject(release, 60000);  // answers nothing meanwhile
-    DestroyWindow(window);
-  });
+  PROCESS_INFORMATION popup = Start(Here(L""));
   ASSERT_NE(nullptr, Popup());
+  SuspendThread(popup.hThread);  // the popup's one window thread: it answers nothing now
   EXPECT_EQ(0, ExitCode(Start(Here(L""))));
-  SetEvent(release);
-  hung.join();
+  ResumeThread(popup.hThread);
+  PostMessageW(FindWindowW(L"Kestrelon", nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(0, ExitCode(popup));
 }
 
 // A link that does not open its shortcut in the working directory, a launch that does not end
@@ -96,7 +88,7 @@ TEST(EndToEnd, ComputerLinkOpensItsShortcut) {
               SUCCEEDED(file->Save((dir + L"\\Computer.lnk").c_str(), TRUE)));
   file->Release();
   link->Release();
-  HANDLE popup = Start(dir);
+  PROCESS_INFORMATION popup = Start(dir);
   POINT slot = {390, 255};  // upper half of "Computer", past its caption
   ClientToScreen(Popup(), &slot);
   HDC screen = GetDC(nullptr);  // the real cursor, placed again until the slot shows highlighted
