@@ -181,11 +181,17 @@ void ObjectRows(const char* uses) {
     Row("menus made / alive", Format("%lld / %lld", g_made["menus"], static_cast<long long>(live)) + uses,
         live == 0);
   }
+  std::string none;
   for (const char* kind : {"bitmaps", "memory DCs", "fonts", "pens", "brushes", "icons"}) {
-    std::string what = std::string(kind) + " made / alive";
     long long live = static_cast<long long>(g_live[kind].size());
+    if (g_made[kind] == 0) {
+      none += std::string(none.empty() ? "" : ", ") + kind;
+      continue;
+    }
+    std::string what = std::string(kind) + " made / alive";
     Row(what.c_str(), Format("%lld / %lld", g_made[kind], live) + uses, live == 0);
   }
+  if (!none.empty()) Row("made none of", none + uses, true);
   Row("window DCs not released", Format("%lld", g_windowDcs) + uses, g_windowDcs == 0);
 }
 
