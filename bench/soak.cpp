@@ -10,7 +10,6 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -56,10 +55,10 @@ long long CommitKiB() {
 
 // Live handles by kind; a handle value may come back for a later object, so it is a set.
 std::map<std::string, std::set<void*>> g_live;
-std::map<std::string, std::atomic<long long>> g_made;
-std::atomic<long long> g_windowDcs{0};
+std::map<std::string, long long> g_made;
+long long g_windowDcs;
 std::set<HMENU> g_menus;
-SRWLOCK g_lock = SRWLOCK_INIT;  // the pinned loader makes icons on its own thread
+SRWLOCK g_lock = SRWLOCK_INIT;  // the pinned loader makes its icons on a thread of its own
 
 template <typename Handle>
 Handle Note(const char* kind, Handle handle) {
@@ -89,7 +88,6 @@ REAL(DeleteDC);
 REAL(GetDC);
 REAL(ReleaseDC);
 REAL(ImageList_GetIcon);
-REAL(ExtractIconW);
 REAL(DestroyIcon);
 
 HMENU WINAPI CountCreatePopupMenu() {
@@ -130,10 +128,6 @@ int WINAPI CountReleaseDC(HWND window, HDC dc) {
 HICON WINAPI CountImageList_GetIcon(HIMAGELIST list, int index, UINT flags) {
   return Note("icons", realImageList_GetIcon(list, index, flags));
 }
-HICON WINAPI CountExtractIconW(HINSTANCE instance, LPCWSTR file, UINT index) {
-  HICON icon = realExtractIconW(instance, file, index);
-  return reinterpret_cast<UINT_PTR>(icon) > 1 ? Note("icons", icon) : icon;
-}
 BOOL WINAPI CountDestroyIcon(HICON icon) {
   Forget(icon);
   return realDestroyIcon(icon);
@@ -164,7 +158,6 @@ void CountObjects() {
   Swap("user32.dll", "GetDC", CountGetDC, &realGetDC);
   Swap("user32.dll", "ReleaseDC", CountReleaseDC, &realReleaseDC);
   Swap("comctl32.dll", "ImageList_GetIcon", CountImageList_GetIcon, &realImageList_GetIcon);
-  Swap("shell32.dll", "ExtractIconW", CountExtractIconW, &realExtractIconW);
   Swap("user32.dll", "DestroyIcon", CountDestroyIcon, &realDestroyIcon);
 }
 

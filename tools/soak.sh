@@ -30,8 +30,10 @@ for part in toggle presses hovers programs2000 pinned2000; do
   started=$SECONDS code=0
   timeout -k 10 "$limit" "$root/tools/wine-exec.sh" "$build" "$bin/kestrelon_soak.exe" "$part" \
     >"$work/out" 2>&1 || code=$?
-  tr -d '\r' <"$work/out" | tee >(grep '^SOAK' >>"$rows") | grep -v -e '^SOAK' -e '^DONE$' || true
-  if ! tr -d '\r' <"$work/out" | grep -qx DONE; then
+  tr -d '\r' <"$work/out" >"$work/part"
+  grep -v -e '^SOAK' -e '^DONE$' "$work/part" || true
+  grep '^SOAK' "$work/part" >>"$rows" || true
+  if ! grep -qx DONE "$work/part"; then
     if [ "$code" -eq 124 ]; then row "$part" "run" "hung: not ended within $limit s" FAIL; else
       row "$part" "run" "crashed: ended with status $code before its end" FAIL; fi
   fi
@@ -78,15 +80,15 @@ session_action() {
     wait_until 70 test -s "$code" || true
     found="popup exit $(cat "$code" 2>/dev/null || echo none)"
     if grep -qF "Call $call" "$relay" && grep -qF "Ret  ${call%%(*}() retval=$result " "$relay"; then
-      found+=", $call returned $result"
-    else found+=", no $call returning $result"; fi
+      found+=", ${call#user32.} returned $result"
+    else found+=", no ${call#user32.} returning $result"; fi
     if [ "$session_ends" = yes ]; then
       wait_until 30 ended "$bystander" && wait "$bystander" && found+=", bystander ended after: $(paste -sd, "$log")"
     elif ! ended "$bystander"; then
       found+=", session went on, bystander saw: $(paste -sd, "$log")"
     fi
   fi
-  local expected="popup exit 0, $call returned $result, "
+  local expected="popup exit 0, ${call#user32.} returned $result, "
   expected+=$([ "$session_ends" = yes ] && echo "bystander ended after: started,queryendsession 0,endsession 1 0" ||
     echo "session went on, bystander saw: started")
   [ "$found" = "$expected" ] || ok=FAIL
@@ -113,11 +115,11 @@ fi
 
 echo
 echo "Kestrelon soak on $(nproc) cores, Wine $("$wine" --version 2>/dev/null)"
-printf '| %-12s | %-42s | %-90s | %-6s |\n' part what found result
+printf '| %-12s | %-42s | %-110s | %-6s |\n' part what found result
 printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..14})" "$(printf -- '-%.0s' {1..44})" \
-  "$(printf -- '-%.0s' {1..92})" "--------"
+  "$(printf -- '-%.0s' {1..112})" "--------"
 while IFS=$'\t' read -r _ part what found result; do
-  printf '| %-12s | %-42s | %-90s | %-6s |\n' "$part" "$what" "$found" "$result"
+  printf '| %-12s | %-42s | %-110s | %-6s |\n' "$part" "$what" "$found" "$result"
 done <"$rows"
 failed=$(grep -c $'\tFAIL$' "$rows" || true)
 [ -s "$rows" ] || { echo "no part matches \"$filter\"" >&2; exit 2; }
