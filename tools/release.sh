@@ -131,11 +131,11 @@ check "portable zip holds exactly its folder, kestrelon.exe, the five shortcuts 
 check "portable zip's kestrelon.exe is the one just built" zip_exe_is_built
 
 echo
-printf '| %-88s | %-6s |\n' check result
-printf '|%s|%s|\n' "$(printf -- '-%.0s' {1..90})" "--------"
+printf '| %-100s | %-6s |\n' check result
+printf '|%s|%s|\n' "$(printf -- '-%.0s' {1..102})" "--------"
 failed=0
 for result in "${results[@]}"; do
-  printf '| %-88s | %-6s |\n' "${result#*|}" "${result%%|*}"
+  printf '| %-100s | %-6s |\n' "${result#*|}" "${result%%|*}"
   [ "${result%%|*}" = ok ] || failed=$((failed + 1))
 done
 echo "$failed of ${#results[@]} checks failed"
