@@ -288,8 +288,9 @@ void Toggle(int pairs) {
 
 // 100 presses of "All Programs" through the popup's own procedure on a 1,000-item tree.
 void Presses(int presses) {
-  std::wstring tree =
-      std::wstring(PROGRAMS_FOLDER) + L"\\Kestrelon Soak " + std::to_wstring(GetCurrentProcessId());
+  // One fixed name, so that a run that crashed leaves no second tree for the next to walk.
+  std::wstring tree = std::wstring(PROGRAMS_FOLDER) + L"\\Kestrelon Soak";
+  kt::RemoveTree(tree);
   CreateDirectoryW(tree.c_str(), nullptr);
   for (int folder = 0; folder < 10; ++folder) {
     std::wstring path = tree + L"\\Folder " + std::to_wstring(folder);
