@@ -55,7 +55,7 @@ long long CommitKiB() {
 
 // Live handles by kind; a handle value may come back for a later object, so it is a set.
 std::map<std::string, std::set<void*>> g_live;
-std::map<std::string, long long> g_made;
+std::map<std::string, long long> g_made, g_deleted;
 long long g_windowDcs;
 std::set<HMENU> g_menus;
 SRWLOCK g_lock = SRWLOCK_INIT;  // the pinned loader makes its icons on a thread of its own
@@ -72,7 +72,7 @@ Handle Note(const char* kind, Handle handle) {
 
 void Forget(void* handle) {
   AcquireSRWLockExclusive(&g_lock);
-  for (auto& kind : g_live) kind.second.erase(handle);
+  for (auto& kind : g_live) g_deleted[kind.first] += static_cast<long long>(kind.second.erase(handle));
   ReleaseSRWLockExclusive(&g_lock);
 }
 
@@ -181,8 +181,8 @@ void ObjectRows(const char* uses) {
       none += std::string(none.empty() ? "" : ", ") + kind;
       continue;
     }
-    std::string what = std::string(kind) + " made / alive";
-    Row(what.c_str(), Format("%lld / %lld", g_made[kind], live) + uses, live == 0);
+    std::string what = std::string(kind) + " made / deleted / alive";
+    Row(what.c_str(), Format("%lld / %lld / %lld", g_made[kind], g_deleted[kind], live) + uses, live == 0);
   }
   if (!none.empty()) Row("made none of", none + uses, true);
   Row("window DCs not released", Format("%lld", g_windowDcs) + uses, g_windowDcs == 0);

@@ -31,7 +31,8 @@ installed="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Kestrelon"
 staging=$build/portable/kestrelon-$version
 rm -rf "$build/portable"
 mkdir -p "$staging"
-cp "$installed"/{kestrelon.exe,Computer.lnk,Network.lnk,"Control Panel.lnk","Devices and Printers.lnk",Run.lnk} "$staging/"
+cp "$installed"/{kestrelon.exe,Computer.lnk,Network.lnk,"Control Panel.lnk","Devices and Printers.lnk",Run.lnk} "$staging/" ||
+  echo "the scratch install lacks a file of the zip: the checks below say which" >&2
 cat >"$staging/README.txt" <<'TXT'
 Kestrelon 1.0.1 (portable)
 
@@ -82,19 +83,21 @@ apps_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrelon'
 ktool() { "$wine" "$build/bin/ktool.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 apps_entry() { "$wine" reg query "$apps_key"; }
 uninstalled() { [ ! -e "$installed" ]; }
-uninstall() { "$wine" "$installed/uninstall.exe" /S && wait_until 60 uninstalled; }
+uninstall() { timeout 60 "$wine" "$installed/uninstall.exe" /S && wait_until 60 uninstalled; }
 resolves_to() { [ "$(ktool resolve "$1")" = "$2" ]; }
 no_popup() { ! "$wine" "$build/bin/ktool.exe" wait-window Kestrelon 0; }
+winepath_of() { echo "Z:${1//\//\\}"; }
 
 check "profile has no Documents\\StartItems before the install" test ! -e "$start_items"
-check "silent install (/S) of the setup exits 0" "$wine" "$dist/kestrelon-$version-setup.exe" /S
+check "silent install (/S) of the setup exits 0" timeout 120 "$wine" "$dist/kestrelon-$version-setup.exe" /S
 check "installed kestrelon.exe is the one just built" cmp "$installed/kestrelon.exe" "$build/bin/kestrelon.exe"
 check "installed uninstall.exe" test -f "$installed/uninstall.exe"
 check "Documents\\StartItems created" test -d "$start_items"
 check "Apps entry registered" apps_entry
-for link in "Computer.lnk {20D04FE0-3AEA-1069-A2D8-08002B30309D}" "Network.lnk {F02C1A0D-BE21-4350-88B0-7367FC96EF3C}" \
-  "Control Panel.lnk {26EE0668-A00A-44D7-9371-BEB064C98683}" \
-  "Devices and Printers.lnk {A8A91A66-3A7D-4424-8D24-04E180695C7A}" "Run.lnk {2559a1f3-21d7-11d4-bdaf-00c04f60b9f0}"; do
+links=("Computer.lnk {20D04FE0-3AEA-1069-A2D8-08002B30309D}" "Network.lnk {F02C1A0D-BE21-4350-88B0-7367FC96EF3C}"
+  "Control Panel.lnk {26EE0668-A00A-44D7-9371-BEB064C98683}"
+  "Devices and Printers.lnk {A8A91A66-3A7D-4424-8D24-04E180695C7A}" "Run.lnk {2559a1f3-21d7-11d4-bdaf-00c04f60b9f0}")
+for link in "${links[@]}"; do
   check "${link% *} opens shell:::${link##* } in the install folder" resolves_to "$install_dir_win\\${link% *}" \
     "C:\\windows\\explorer.exe|shell:::${link##* }|$install_dir_win"
 done
@@ -119,7 +122,7 @@ check "uninstall removes the empty StartItems it made" test ! -e "$start_items"
 
 mkdir -p "$start_items/Tools"
 echo keep >"$start_items/Notes.txt"
-check "install again over the user's StartItems" "$wine" "$dist/kestrelon-$version-setup.exe" /S
+check "install again over the user's StartItems" timeout 120 "$wine" "$dist/kestrelon-$version-setup.exe" /S
 check "uninstall again removes the program" uninstall
 check "uninstall keeps the user's StartItems and its content" test -f "$start_items/Notes.txt" -a -d "$start_items/Tools"
 
@@ -129,6 +132,17 @@ zip_lists_exactly() { [ "$(unzip -Z1 "$dist/kestrelon-$version-portable.zip" | s
 zip_exe_is_built() { unzip -p "$dist/kestrelon-$version-portable.zip" "kestrelon-$version/kestrelon.exe" | cmp - "$build/bin/kestrelon.exe"; }
 check "portable zip holds exactly its folder, kestrelon.exe, the five shortcuts and README.txt" zip_lists_exactly
 check "portable zip's kestrelon.exe is the one just built" zip_exe_is_built
+# The zip's shortcuts open the same places as the installed ones (their working directory is the
+# scratch install's and does not matter: the target is Explorer).
+rm -rf "$check_state/zip" && unzip -q "$dist/kestrelon-$version-portable.zip" -d "$check_state/zip"
+zip_links_open() {
+  local link
+  for link in "${links[@]}"; do
+    [[ "$(ktool resolve "$(winepath_of "$check_state/zip/kestrelon-$version/${link% *}")")" == \
+      "C:\\windows\\explorer.exe|shell:::${link##* }|"* ]] || return 1
+  done
+}
+check "portable zip's five shortcuts open the same shell places" zip_links_open
 
 echo
 printf '| %-100s | %-6s |\n' check result

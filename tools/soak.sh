@@ -73,10 +73,10 @@ session_action() {
       echo $? >"$code") &
     if ! "$wine" "$bin/ktool.exe" wait-window Kestrelon 30 </dev/null >/dev/null 2>&1; then found="no popup"; else
       # The popup fills 0,263 to 410,748; "Shut down..." is at 265,443 (85 x 22) in it.
-      xdotool mousemove --sync 5 5 mousemove --sync 307 717 click 1
+      timeout 20 xdotool mousemove --sync 5 5 mousemove --sync 307 717 click 1 || true
       if ! "$wine" "$bin/ktool.exe" wait-window '#32768' 20 </dev/null >/dev/null 2>&1; then found="no menu"; else
         # shellcheck disable=SC2086
-        xdotool key --delay 150 $keys Return
+        timeout 20 xdotool key --delay 150 $keys Return || true
       fi
     fi
     wait_until 70 test -s "$code" || true
@@ -105,7 +105,7 @@ if [ -z "$filter" ] || [ "$filter" = session ]; then
   enter_session_world
   printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n"RelayInclude"="user32.ExitWindowsEx;user32.LockWorkStation"\n' \
     >"$work/relay.reg"
-  "$wine" regedit /S "$(windows_path "$work/relay.reg")" </dev/null >/dev/null 2>&1
+  timeout 60 "$wine" regedit /S "$(windows_path "$work/relay.reg")" </dev/null >/dev/null 2>&1
   # Keys from the menu as it opens: Down reaches Log off first, Up reaches Shut down first.
   # Wine does not implement LockWorkStation: it fails, the run ends and the session goes on.
   session_action lock "Down Down" "user32.LockWorkStation()" 00000000 no
