@@ -395,7 +395,7 @@ void Programs2000(int count) {
              static_cast<long long>(paths.size())),
       g_itemsShown == count && paths.size() == static_cast<size_t>(count) &&
           g_programEntries.size() == paths.size());
-  Row("menu shown, seconds to close it", Format("%lld, %lld s", g_menusShown, seconds), g_menusShown == 1);
+  Row("menus shown, press to close", Format("%lld, %lld s", g_menusShown, seconds), g_menusShown == 1);
   ObjectRows(" after the menu");
   DestroyWindow(g_mainWnd);
   kt::RemoveTree(folder);
