@@ -235,10 +235,15 @@ HWND CreatePopupSizedWindow(const wchar_t* className, WNDPROC procedure) {
                          nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
+namespace {
+
+// Under load Wine now and then snaps the cursor back to an earlier place.
 bool CursorIsAt(POINT screen) {
   POINT now = {};
   return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
 }
+
+}  // namespace
 
 bool PlaceCursor(POINT screen) {
   SetCursorPos(screen.x, screen.y);

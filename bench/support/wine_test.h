@@ -57,8 +57,6 @@ void ClickAt(int x, int y);  // left click, screen coordinates
 // Sets the cursor (screen coordinates) and waits until GetCursorPos reports it, which happens a
 // little later; false when it never does.
 bool PlaceCursor(POINT screen);
-// Under load Wine now and then snaps the cursor back to an earlier place.
-bool CursorIsAt(POINT screen);
 // Brings a window to the foreground and waits until it is there.
 bool ActivateWindow(HWND window, DWORD timeoutMs);
 
