@@ -331,8 +331,8 @@ int main() {
     DestroyWindow(g_mainWnd);
     return 1;
   }
-  MeasureTree(g_mainWnd, 10, 19, 7);
-  MeasureTree(g_mainWnd, 20, 99, 3);
+  MeasureTree(g_mainWnd, 10, 19, 9);
+  MeasureTree(g_mainWnd, 20, 99, 5);
   DestroyWindow(g_mainWnd);
   return 0;
 }
