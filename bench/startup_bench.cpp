@@ -124,8 +124,10 @@ bool MeasureOnce(const std::wstring& exe, const wchar_t* windowClass, Closer clo
   kt::WaitExit(process, 1000);
   kt::CloseProcess(process);
   kt::CloseProcess(second);
-  // Let the screen lose the panel before the next start.
+  // Let the screen lose the panel, and the ended processes' aftermath settle, before the next
+  // start: a start right after a toggle ran measurably slower than one after a quiet end.
   WaitForPaint(false, 3000);
+  Sleep(500);
   return ended;
 }
 
