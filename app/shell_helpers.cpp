@@ -4,8 +4,10 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cwchar>
+#include <utility>
 
 #include "app/state.h"
 
@@ -35,10 +37,84 @@ HICON GetLargeIconForPath(const wchar_t* path) {
   return ImageList_GetIcon(list, info.iIcon, ILD_NORMAL);
 }
 
-HBITMAP MakeMenuIconBitmap(const wchar_t* path) {
+namespace {
+
+// Where the shell keeps a path's small icon: the system image list of small icons and the
+// icon's index in it (no list when the shell cannot resolve the path).
+struct SmallIcon {
+  HIMAGELIST list;
+  int index;
+};
+
+SmallIcon LookUpSmallIcon(const wchar_t* path) {
   SHFILEINFOW info = {};
-  auto smallIcons = reinterpret_cast<HIMAGELIST>(
+  auto list = reinterpret_cast<HIMAGELIST>(
       SHGetFileInfoW(path, 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  return {list, info.iIcon};
+}
+
+// The menu-coloured square with the icon over it, drawn into the bitmap selected into dc,
+// which holds g_menuPen and g_menuBrush.
+void DrawMenuIcon(HDC dc, const SmallIcon& icon) {
+  Rectangle(dc, 0, 0, 16, 16);
+  if (icon.list) ImageList_Draw(icon.list, icon.index, dc, 0, 0, ILD_TRANSPARENT);
+}
+
+// The lookups of one batch, shared by the threads that make them.
+struct LookupBatch {
+  const std::vector<std::wstring>* paths;
+  std::vector<SmallIcon>* icons;  // one per path, each written by one thread
+  LONG next;                      // the next path nobody has taken yet
+};
+
+void RunLookups(LookupBatch* batch) {
+  const LONG count = static_cast<LONG>(batch->paths->size());
+  for (LONG i = InterlockedIncrement(&batch->next) - 1; i < count; i = InterlockedIncrement(&batch->next) - 1)
+    (*batch->icons)[static_cast<size_t>(i)] =
+        LookUpSmallIcon((*batch->paths)[static_cast<size_t>(i)].c_str());
+}
+
+DWORD WINAPI LookupThread(void* batch) {
+  // The shell's lookups want COM on the thread that makes them.
+  HRESULT com = CoInitialize(nullptr);
+  RunLookups(static_cast<LookupBatch*>(batch));
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+
+// Each lookup waits mostly on the file system and the shell, so a few threads overlap them.
+constexpr size_t kMaxLookupWorkers = 3;
+constexpr size_t kLookupsPerWorker = 16;  // fewer than this do not pay for a thread
+
+// Looks up every path's small icon on this thread and a few workers, and returns once all
+// are done and the workers have ended.
+std::vector<SmallIcon> LookUpSmallIcons(const std::vector<std::wstring>& paths) {
+  std::vector<SmallIcon> icons(paths.size(), SmallIcon{nullptr, 0});
+  LookupBatch batch = {&paths, &icons, 0};
+  HANDLE workers[kMaxLookupWorkers] = {};
+  DWORD started = 0;
+  size_t wanted = paths.empty() ? 0 : (paths.size() - 1) / kLookupsPerWorker;
+  for (size_t i = 0; i < wanted && i < kMaxLookupWorkers; ++i) {
+    HANDLE worker = CreateThread(nullptr, 0, LookupThread, &batch, 0, nullptr);  // closed below
+    if (worker) workers[started++] = worker;
+  }
+  RunLookups(&batch);
+  for (DWORD i = 0; i < started; ++i) {
+    // Sent messages are still answered while waiting, so a lookup that sends one to a window
+    // of this thread cannot deadlock the press.
+    while (MsgWaitForMultipleObjects(1, &workers[i], FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(workers[i]);
+  }
+  return icons;
+}
+
+}  // namespace
+
+HBITMAP MakeMenuIconBitmap(const wchar_t* path) {
+  SmallIcon icon = LookUpSmallIcon(path);
   HDC windowDc = GetDC(g_mainWnd);
   HDC memoryDc = CreateCompatibleDC(windowDc);
   // Compatible with the window, not the memory DC, so the bitmap has the screen's colours.
@@ -46,8 +122,7 @@ HBITMAP MakeMenuIconBitmap(const wchar_t* path) {
   HGDIOBJ oldBitmap = SelectObject(memoryDc, bitmap);
   HGDIOBJ oldPen = SelectObject(memoryDc, g_menuPen);
   HGDIOBJ oldBrush = SelectObject(memoryDc, g_menuBrush);
-  Rectangle(memoryDc, 0, 0, 16, 16);
-  if (smallIcons) ImageList_Draw(smallIcons, info.iIcon, memoryDc, 0, 0, ILD_TRANSPARENT);
+  DrawMenuIcon(memoryDc, icon);
   SelectObject(memoryDc, oldBrush);
   SelectObject(memoryDc, oldPen);
   SelectObject(memoryDc, oldBitmap);
@@ -75,4 +150,49 @@ HFONT CreateUiFont(int kind) {
 
 void ApplyUiFont(HWND control) {
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(CreateUiFont(UI_FONT_MENU)), TRUE);
+}
+
+std::vector<HBITMAP> MakeMenuIconBitmaps(const std::vector<std::wstring>& paths) {
+  // Every lookup ends before the first drawing: drawing while other threads still add icons to
+  // the shared image list drew blank icons under Wine.
+  std::vector<SmallIcon> icons = LookUpSmallIcons(paths);
+  std::vector<HBITMAP> bitmaps(paths.size(), nullptr);
+  HDC windowDc = GetDC(g_mainWnd);
+  HDC drawDc = CreateCompatibleDC(windowDc);    // holds the bitmap being made
+  HDC sourceDc = CreateCompatibleDC(windowDc);  // holds an earlier bitmap of the same icon
+  HGDIOBJ oldDrawBitmap = GetCurrentObject(drawDc, OBJ_BITMAP);
+  HGDIOBJ oldSourceBitmap = GetCurrentObject(sourceDc, OBJ_BITMAP);
+  HGDIOBJ oldPen = SelectObject(drawDc, g_menuPen);
+  HGDIOBJ oldBrush = SelectObject(drawDc, g_menuBrush);
+  // Each icon is drawn once; the bitmaps of its later paths are copies of the first one's bits.
+  std::vector<std::pair<SmallIcon, HBITMAP>> drawn;
+  HBITMAP inSource = nullptr;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    // Compatible with the window, not a memory DC, so the bitmap has the screen's colours.
+    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, 16, 16);  // the caller's
+    if (!bitmap) continue;
+    SelectObject(drawDc, bitmap);
+    const SmallIcon& icon = icons[i];
+    auto same = std::find_if(drawn.begin(), drawn.end(), [&](const std::pair<SmallIcon, HBITMAP>& earlier) {
+      return earlier.first.list == icon.list && (!icon.list || earlier.first.index == icon.index);
+    });
+    if (same == drawn.end()) {
+      DrawMenuIcon(drawDc, icon);
+      drawn.push_back({icon, bitmap});
+    } else {
+      if (inSource != same->second) SelectObject(sourceDc, same->second);
+      inSource = same->second;
+      BitBlt(drawDc, 0, 0, 16, 16, sourceDc, 0, 0, SRCCOPY);
+    }
+    bitmaps[i] = bitmap;
+  }
+  // No bitmap may stay selected once it is handed out.
+  SelectObject(drawDc, oldBrush);
+  SelectObject(drawDc, oldPen);
+  SelectObject(drawDc, oldDrawBitmap);
+  SelectObject(sourceDc, oldSourceBitmap);
+  DeleteDC(sourceDc);
+  DeleteDC(drawDc);
+  ReleaseDC(g_mainWnd, windowDc);
+  return bitmaps;
 }

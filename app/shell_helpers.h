@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Opens a target (path, folder or shortcut file, relative to the current directory) with its
 // default verb. The caller ends the run afterwards.
@@ -37,3 +38,8 @@ HFONT CreateUiFont(int kind);
 // Gives a child control a menu font of its own; the font is deleted with the control
 // (see app/main_window.cpp, WM_DESTROY of the controls is the process end).
 void ApplyUiFont(HWND control);
+
+// The bitmaps MakeMenuIconBitmap would make for each path, in order (null where a bitmap could
+// not be made), made faster: the shell lookups run on several threads, all ending before the
+// drawing, and each icon is drawn once. The caller deletes the bitmaps.
+std::vector<HBITMAP> MakeMenuIconBitmaps(const std::vector<std::wstring>& paths);

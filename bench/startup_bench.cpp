@@ -43,55 +43,91 @@ double FileKiB(const std::wstring& path) {
   return static_cast<double>(data.nFileSizeLow) / 1024.0;
 }
 
-struct Timings {
-  std::vector<double> visible, toggle;
-};
-
 void Row(const char* what, double kestrelon, double floor, const char* unit) {
   std::printf("ROW\t%s\t%.1f\t%.1f\t%s\n", what, kestrelon, floor, unit);
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
+// Figures of one kind over all repetitions.
+struct Spread {
+  std::vector<double> values;
+  double Min() const { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
+  double Max() const { return values.empty() ? 0 : *std::max_element(values.begin(), values.end()); }
+  double Median() const {
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted.empty() ? 0 : sorted[sorted.size() / 2];
+  }
+};
+
+void PrintSpread(const char* what, const Spread& spread) {
+  std::printf("  %-58s min %7.1f  median %7.1f  max %7.1f ms (%zu)\n", what, spread.Min(), spread.Median(),
+              spread.Max(), spread.values.size());
 }
 
-double Worst(const std::vector<double>& values) {
-  return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+// How the program started by a measured start is ended again, and what is timed then.
+enum class Closer {
+  kSecondStart,  // the same program started again: Kestrelon's toggle
+  kToggleFloor,  // floor_toggle.exe, which only finds the popup and sends it UM_CLOSEMENU
+  kTrivial,      // a trivial process is started and the window is closed by a message
+  kMessage,      // the window is closed by a message, nothing is timed
+};
+
+std::map<std::wstring, std::wstring> HomeEnvironment(const std::wstring& home) {
+  return {{L"homedrive", home.substr(0, 2)}, {L"homepath", home.substr(2)}};
 }
 
-// Starts the program, waits for its first paint, then ends it: by a second start for
-// Kestrelon, by a key for the floor.
-bool MeasureOnce(const std::wstring& exe, bool isKestrelon, const std::wstring& home, Timings* timings,
-                 double* privateKiB) {
-  std::map<std::wstring, std::wstring> env = {{L"homedrive", home.substr(0, 2)},
-                                              {L"homepath", home.substr(2)}};
+// Polls the screen closely: the figures are tens of milliseconds apart.
+bool WaitForPaint(bool painted, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (PanelPainted() != painted) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(1);
+  }
+  return true;
+}
+
+// Starts exe, times its first paint, then ends it as closer says and times that (process
+// creation of the closing program to the exit of the first).
+bool MeasureOnce(const std::wstring& exe, const wchar_t* windowClass, Closer closer, const std::wstring& home,
+                 Spread* visible, Spread* toggle, double* privateKiB) {
+  std::map<std::wstring, std::wstring> env = HomeEnvironment(home);
   double start = Now();
   kt::Process process = kt::StartProcess(exe, env, home);
-  if (!kt::WaitFor(PanelPainted, 10000)) {
+  if (!WaitForPaint(true, 10000)) {
     kt::CloseProcess(process);
     return false;
   }
-  timings->visible.push_back(Now() - start);
+  if (visible) visible->values.push_back(Now() - start);
   kt::PumpFor(300);
-  *privateKiB = PrivateKiB(process.handle);
+  if (privateKiB) *privateKiB = PrivateKiB(process.handle);
   double toggleStart = Now();
   kt::Process second;
-  if (isKestrelon) {
-    second = kt::StartProcess(exe, env, home);
-  } else {
-    // The floor of a toggle: a process that starts, looks once for a window and exits.
-    second = kt::StartProcess(kt::ExeDir() + L"\\ktool.exe", {}, home, L"wait-window KestrelonFloor 0");
-    HWND window = FindWindowW(L"KestrelonFloor", nullptr);
-    PostMessageW(window, WM_DESTROY, 0, 0);
+  switch (closer) {
+    case Closer::kSecondStart:
+      second = kt::StartProcess(exe, env, home);
+      break;
+    case Closer::kToggleFloor:
+      second = kt::StartProcess(kt::ExeDir() + L"\\floor_toggle.exe", env, home);
+      break;
+    case Closer::kTrivial:
+      // The trivial process starts, looks once for a window and exits.
+      second = kt::StartProcess(kt::ExeDir() + L"\\ktool.exe", {}, home, L"wait-window KestrelonFloor 0");
+      PostMessageW(FindWindowW(windowClass, nullptr), WM_DESTROY, 0, 0);
+      break;
+    case Closer::kMessage:
+      PostMessageW(FindWindowW(windowClass, nullptr), WM_DESTROY, 0, 0);
+      break;
   }
-  bool ended = kt::WaitExit(process, 10000) == 0;
-  timings->toggle.push_back(Now() - toggleStart);
-  kt::WaitExit(second, 10000);
+  bool ended = WaitForSingleObject(process.handle, 10000) == WAIT_OBJECT_0;
+  if (toggle && ended) toggle->values.push_back(Now() - toggleStart);
+  if (second.handle) kt::WaitExit(second, 10000);
+  kt::WaitExit(process, 1000);
   kt::CloseProcess(process);
   kt::CloseProcess(second);
-  // Let the screen lose the panel before the next start.
-  kt::WaitFor([] { return !PanelPainted(); }, 3000);
+  // Let the screen lose the panel, and the ended processes' aftermath settle, before the next
+  // start: a start right after a toggle ran measurably slower than one after a quiet end.
+  WaitForPaint(false, 3000);
+  Sleep(500);
   return ended;
 }
 
@@ -176,24 +212,90 @@ int main() {
   std::wstring home = kt::MakeTempDir(L"bench-home");
   std::wstring kestrelon = kt::KestrelonExe();
   std::wstring floor = kt::ExeDir() + L"\\floor_window.exe";
-  Timings ours, least;
-  double oursKiB = 0, leastKiB = 0;
-  const int runs = 20;
-  for (int i = 0; i < runs; ++i) {
-    if (!MeasureOnce(kestrelon, true, home, &ours, &oursKiB)) std::printf("kestrelon run %d failed\n", i);
-    if (!MeasureOnce(floor, false, home, &least, &leastKiB)) std::printf("floor run %d failed\n", i);
+  std::wstring controlsFloor = kt::ExeDir() + L"\\floor_controls.exe";
+  // Other builds of the program to compare with in the same run (before and after a change),
+  // separated by ';'.
+  wchar_t baselineText[4 * MAX_PATH] = {};
+  DWORD baselineLength = GetEnvironmentVariableW(L"KESTRELON_BENCH_BASELINE", baselineText, 4 * MAX_PATH);
+  std::vector<std::wstring> baselines;
+  if (baselineLength > 0 && baselineLength < 4 * MAX_PATH) {
+    std::wstring list = baselineText;
+    for (size_t from = 0; from <= list.size();) {
+      size_t to = list.find(L';', from);
+      if (to == std::wstring::npos) to = list.size();
+      if (to > from) baselines.push_back(list.substr(from, to - from));
+      from = to + 1;
+    }
   }
-  std::printf(
-      "start to first paint over %d starts (ms): kestrelon median %.1f worst %.1f; floor median %.1f worst "
-      "%.1f\n",
-      runs, Median(ours.visible), Worst(ours.visible), Median(least.visible), Worst(least.visible));
-  Row("start to visible, median of 20", Median(ours.visible), Median(least.visible), "ms");
-  Row("start to visible, worst of 20", Worst(ours.visible), Worst(least.visible), "ms");
-  Row("toggle: second start to first exit, median", Median(ours.toggle), Median(least.toggle), "ms");
+  wchar_t runsText[16] = {};
+  DWORD runsLength = GetEnvironmentVariableW(L"KESTRELON_BENCH_RUNS", runsText, 16);
+  int runs = runsLength > 0 && runsLength < 16 ? std::max(1, _wtoi(runsText)) : 20;
+
+  Spread visible, toggle, floorToggle, windowVisible, trivialToggle, controlsVisible;
+  std::vector<Spread> baseVisible(baselines.size()), baseToggle(baselines.size());
+  double oursKiB = 0, leastKiB = 0;
+  // One measured start each, in an order that turns by one place every repetition: where a
+  // start falls in the sequence shifts its figures by more than the differences looked for.
+  struct Contestant {
+    std::wstring exe;
+    const wchar_t* windowClass;
+    Closer closer;
+    Spread* visible;
+    Spread* toggle;
+    double* privateKiB;
+    std::string name;
+  };
+  std::vector<Contestant> contestants = {
+      {kestrelon, L"Kestrelon", Closer::kSecondStart, &visible, &toggle, &oursKiB, "kestrelon"},
+      {floor, L"KestrelonFloor", Closer::kTrivial, &windowVisible, &trivialToggle, &leastKiB, "floor window"},
+      {kestrelon, L"Kestrelon", Closer::kToggleFloor, &visible, &floorToggle, nullptr,
+       "kestrelon closed by the toggle floor"},
+      {controlsFloor, L"KestrelonControlsFloor", Closer::kMessage, &controlsVisible, nullptr, nullptr,
+       "three-control floor"}};
+  for (size_t b = 0; b < baselines.size(); ++b)
+    contestants.push_back({baselines[b], L"Kestrelon", Closer::kSecondStart, &baseVisible[b], &baseToggle[b],
+                           nullptr, "baseline " + std::to_string(b)});
+  for (int i = 0; i < runs; ++i) {
+    for (size_t turn = 0; turn < contestants.size(); ++turn) {
+      const Contestant& c = contestants[(turn + static_cast<size_t>(i)) % contestants.size()];
+      if (!MeasureOnce(c.exe, c.windowClass, c.closer, home, c.visible, c.toggle, c.privateKiB))
+        std::printf("%s run %d failed\n", c.name.c_str(), i);
+    }
+  }
+  std::printf("start to first paint and toggle, %d interleaved repetitions:\n", runs);
+  PrintSpread("kestrelon start to visible", visible);
+  PrintSpread("floor: minimal window start to visible", windowVisible);
+  PrintSpread("floor: three-control window start to visible", controlsVisible);
+  PrintSpread("kestrelon toggle (second start to first exit)", toggle);
+  PrintSpread("floor: FindWindowW + SendMessageW program to kestrelon's exit", floorToggle);
+  PrintSpread("floor: trivial process (minimal window closed)", trivialToggle);
+  for (size_t b = 0; b < baselines.size(); ++b) {
+    std::printf("baseline %ls:\n", baselines[b].c_str());
+    PrintSpread("baseline start to visible", baseVisible[b]);
+    PrintSpread("baseline toggle (second start to first exit)", baseToggle[b]);
+  }
+  Row("start to visible, min (floor: minimal window)", visible.Min(), windowVisible.Min(), "ms");
+  Row("start to visible, median (floor: minimal window)", visible.Median(), windowVisible.Median(), "ms");
+  Row("start to visible, max (floor: minimal window)", visible.Max(), windowVisible.Max(), "ms");
+  Row("start to visible, min (floor: window with the three controls)", visible.Min(), controlsVisible.Min(),
+      "ms");
+  Row("start to visible, median (floor: window with the three controls)", visible.Median(),
+      controlsVisible.Median(), "ms");
+  Row("start to visible, max (floor: window with the three controls)", visible.Max(), controlsVisible.Max(),
+      "ms");
+  Row("toggle: second start to first exit, min (floor: FindWindowW + SendMessageW)", toggle.Min(),
+      floorToggle.Min(), "ms");
+  Row("toggle: second start to first exit, median (floor: FindWindowW + SendMessageW)", toggle.Median(),
+      floorToggle.Median(), "ms");
+  Row("toggle: second start to first exit, max (floor: FindWindowW + SendMessageW)", toggle.Max(),
+      floorToggle.Max(), "ms");
+  Row("toggle: second start to first exit, median (floor: a trivial process)", toggle.Median(),
+      trivialToggle.Median(), "ms");
   Row("private bytes after start (floor: the minimal window)", oursKiB, leastKiB, "KiB");
   Row("size of the program", FileKiB(kestrelon), FileKiB(floor), "KiB");
   std::fflush(stdout);
-  MeasureUse(home);
+  wchar_t skipUse[4] = {};
+  if (!GetEnvironmentVariableW(L"KESTRELON_BENCH_STARTS_ONLY", skipUse, 4)) MeasureUse(home);
   kt::RemoveTree(home);
   return 0;
 }

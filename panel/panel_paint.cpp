@@ -25,7 +25,8 @@ bool IsRunningOnWine() {
 }
 
 std::wstring PathFromShell() {
-  HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
+  // shell32 is delay-loaded, so it may not be in the process yet; this reference lasts the run.
+  HMODULE shell32 = LoadLibraryW(L"shell32.dll");
   if (!shell32) return std::wstring();
   // Through the generic function type, which any function pointer may be cast to and from.
   auto exported = reinterpret_cast<void (*)()>(GetProcAddress(shell32, MAKEINTRESOURCEA(261)));

@@ -43,11 +43,20 @@ struct FolderIdentity {
   DWORD indexLow;
 };
 
+// An item whose icon is made once the walk is done.
+struct PendingIcon {
+  HMENU menu;
+  UINT position;
+};
+
 // The state of one press's walk.
 struct MenuWalk {
-  size_t firstEntry;                      // this press's first entry in g_programEntries
-  int numbersLeft;                        // numbers this press may still hand out
-  std::vector<FolderIdentity> ancestors;  // the folders being walked, outermost first
+  size_t firstEntry;                       // this press's first entry in g_programEntries
+  int numbersLeft;                         // numbers this press may still hand out
+  std::vector<FolderIdentity> ancestors;   // the folders being walked, outermost first
+  bool iconsAtOnce;                        // each icon made as its item is appended
+  std::vector<PendingIcon> pendingIcons;   // otherwise: the items still without an icon
+  std::vector<std::wstring> pendingPaths;  // and the path of each
 };
 
 int NextMenuNumber(int last) {
@@ -105,13 +114,22 @@ std::wstring MenuLabel(const wchar_t* name) {
   return label;
 }
 
-// Gives the menu's last item the icon of path. The bitmap belongs to the menu from here on and
-// is deleted by DestroyProgramsMenu.
-void SetLastItemIcon(HMENU menu, const std::wstring& path) {
-  HBITMAP icon = MakeMenuIconBitmap(path.c_str());
-  // By position: a search by command would also look into submenus and could match there.
-  UINT position = static_cast<UINT>(GetMenuItemCount(menu) - 1);
+// Hands an item its icon bitmap by position: a search by command would also look into
+// submenus and could match there. The bitmap belongs to the menu from here on and is deleted
+// by DestroyProgramsMenu.
+void SetItemIcon(HMENU menu, UINT position, HBITMAP icon) {
   if (!SetMenuItemBitmaps(menu, position, MF_BYPOSITION, icon, nullptr)) DeleteObject(icon);
+}
+
+// Gives the menu's last item the icon of path, now or once the walk is done.
+void SetLastItemIcon(HMENU menu, const std::wstring& path, MenuWalk& walk) {
+  UINT position = static_cast<UINT>(GetMenuItemCount(menu) - 1);
+  if (walk.iconsAtOnce) {
+    SetItemIcon(menu, position, MakeMenuIconBitmap(path.c_str()));
+  } else {
+    walk.pendingIcons.push_back({menu, position});
+    walk.pendingPaths.push_back(path);
+  }
 }
 
 void WalkFolder(const std::wstring& folder, const wchar_t* pattern, HMENU menu, MenuWalk& walk);
@@ -122,13 +140,14 @@ void AddFolderItem(const std::wstring& path, const std::wstring& label, HMENU me
     DestroyMenu(submenu);
     return;
   }
-  SetLastItemIcon(menu, path);
+  SetLastItemIcon(menu, path, walk);
   WalkFolder(path, kAllFiles, submenu, walk);
 }
 
-void AddFileItem(const std::wstring& path, const std::wstring& label, HMENU menu) {
+void AddFileItem(const std::wstring& path, const std::wstring& label, HMENU menu, MenuWalk& walk) {
   int id = g_lastMenuId;
-  if (AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), label.c_str())) SetLastItemIcon(menu, path);
+  if (AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), label.c_str()))
+    SetLastItemIcon(menu, path, walk);
   g_programEntries.push_back({id, path});
 }
 
@@ -141,7 +160,7 @@ bool AddEntry(const std::wstring& folder, const WIN32_FIND_DATAW& found, HMENU m
   if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
     AddFolderItem(path, label, menu, walk);
   } else {
-    AddFileItem(path, label, menu);
+    AddFileItem(path, label, menu, walk);
   }
   return true;
 }
@@ -196,7 +215,16 @@ void ShowProgramsMenuFor(const std::wstring& folder) {
 }
 
 void BuildProgramsMenu(const std::wstring& folder, const wchar_t* pattern, HMENU menu) {
-  MenuWalk walk = {g_programEntries.size(), kMenuNumbersPerPress, {}};
+  // The walk first, then all icons together: their shell lookups overlap on several threads.
+  MenuWalk walk = {g_programEntries.size(), kMenuNumbersPerPress, {}, false, {}, {}};
+  WalkFolder(folder, pattern ? pattern : kAllFiles, menu, walk);
+  std::vector<HBITMAP> icons = MakeMenuIconBitmaps(walk.pendingPaths);
+  for (size_t i = 0; i < icons.size(); ++i)
+    SetItemIcon(walk.pendingIcons[i].menu, walk.pendingIcons[i].position, icons[i]);
+}
+
+void BuildProgramsMenuSerially(const std::wstring& folder, const wchar_t* pattern, HMENU menu) {
+  MenuWalk walk = {g_programEntries.size(), kMenuNumbersPerPress, {}, true, {}, {}};
   WalkFolder(folder, pattern ? pattern : kAllFiles, menu, walk);
 }
 
