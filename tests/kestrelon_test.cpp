@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
+#include <set>
 #include <cstring>
 #include <tuple>
 #include <vector>
@@ -32,8 +34,8 @@ void Log(const std::wstring& entry) { g_log += entry + L";"; }
 std::wstring TakeLog() { return std::exchange(g_log, std::wstring()); }
 
 // One line per item, submenus indented: "label #id" or "label >", "-" for a separator,
-// " (no icon)" for an item without a 16 x 16 bitmap.
-std::wstring Listing(HMENU menu, const std::wstring& indent = L"") {
+// " (no icon)" for an item without a 16 x 16 bitmap; the bitmaps' bits go to bits.
+std::wstring Listing(HMENU menu, const std::wstring& indent = L"", std::string* bits = nullptr) {
   std::wstring text;
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
     wchar_t label[1024] = L"";
@@ -50,7 +52,8 @@ std::wstring Listing(HMENU menu, const std::wstring& indent = L"") {
       text +=
           indent + label + (item.hSubMenu ? L" >" : L" #" + N(item.wID)) + (icon ? L"\n" : L" (no icon)\n");
     }
-    if (item.hSubMenu) text += Listing(item.hSubMenu, indent + L"  ");
+    if (bits && icon) bits->append(1024, 0), GetBitmapBits(item.hbmpUnchecked, 1024, &*(bits->end() - 1024));
+    if (item.hSubMenu) text += Listing(item.hSubMenu, indent + L"  ", bits);
   }
   return text;
 }
@@ -85,11 +88,15 @@ BOOL WINAPI FakeExitWindowsEx(UINT flags, DWORD reason) {
 BOOL WINAPI FakeLockWorkStation() { return Log(L"lock"), TRUE; }
 
 // Swaps this program's import of a function, which the program code linked in calls through.
+IMAGE_IMPORT_DESCRIPTOR* Imports(BYTE* base) {  // the import directory of a mapped program
+  auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  return reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+}
+
 void* PatchImport(const char* function, void* replacement) {
   auto base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-  auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  auto imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-  for (auto dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); dll->Name; ++dll) {
+  for (auto dll = Imports(base); dll->Name; ++dll) {
     auto name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
     for (auto slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk); name->u1.AddressOfData;
          ++name, ++slot) {
@@ -127,16 +134,21 @@ void ShowPopup() {
     ASSERT_NE(nullptr, original) << "an import to stand in for is missing";
 }
 
-std::wstring Tree(const wchar_t* name) {  // a folder tree that tests/CMakeLists.txt made
+std::wstring Beside(const std::wstring& name) {  // beside the test program
   wchar_t exe[MAX_PATH];
   std::wstring path(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH));
-  return path.substr(0, path.find_last_of(L'\\')) + L"\\..\\trees\\" + name;
+  return path.substr(0, path.find_last_of(L'\\') + 1) + name;
 }
 
-POINT ToScreen(HWND window, int x, int y) {
-  POINT point = {x, y};
-  ClientToScreen(window, &point);
-  return point;
+std::wstring Tree(const wchar_t* name) {  // tests/CMakeLists.txt made it
+  wchar_t path[MAX_PATH];
+  GetFullPathNameW(Beside(L"..\\trees\\" + std::wstring(name)).c_str(), MAX_PATH, path, nullptr);
+  return path;
+}
+
+void Aim(HWND window, int x, int y) {  // GetCursorPos then reports that client point
+  g_cursor = {x, y};
+  ClientToScreen(window, &g_cursor);
 }
 
 COLORREF Pixel(int x, int y) {  // through the popup's own DC: what its paints drew, at once
@@ -153,7 +165,7 @@ int WhitePixels(int left, int top) {  // in the 62 x 16 pixels where a caption b
 }
 
 void MoveTo(int x, int y) {
-  g_cursor = ToScreen(g_mainWnd, x, y);
+  Aim(g_mainWnd, x, y);
   SendMessageW(g_mainWnd, WM_MOUSEMOVE, 0, 0);
 }
 
@@ -169,6 +181,36 @@ std::wstring Walk(const std::wstring& folder) {
   std::wstring listing = L"\n" + Listing(menu);
   DestroyProgramsMenu(menu);
   return listing;
+}
+
+// kestrelon.exe in a working directory of its own, for what only a whole run shows.
+PROCESS_INFORMATION Start(const std::wstring& dir) {
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION run = {};
+  std::wstring line = L"\"" + Beside(L"kestrelon.exe") + L"\"";
+  CreateProcessW(nullptr, &line[0], nullptr, nullptr, 0, 0, nullptr, dir.c_str(), &startup, &run);
+  return run;
+}
+
+int ExitCode(const PROCESS_INFORMATION& run) {  // -1 when it has not ended within ten seconds
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(run.hProcess, &code);
+  TerminateProcess(run.hProcess, 1);
+  CloseHandle(run.hThread);
+  CloseHandle(run.hProcess);
+  return static_cast<int>(code);
+}
+
+template <class Condition>
+bool Within10Seconds(Condition condition) {
+  for (int i = 0; i < 1000 && !condition(); ++i) Sleep(10);
+  return condition();
+}
+
+HWND Popup() {
+  HWND popup = nullptr;
+  Within10Seconds([&] { return (popup = FindWindowW(L"Kestrelon", nullptr)) && IsWindowVisible(popup); });
+  return popup;
 }
 
 }  // namespace
@@ -290,8 +332,8 @@ TEST(LinkColumn, HoverPaintAndRelease) {
     EXPECT_EQ(hoverId, g_hoverId) << x << ", " << y;
     EXPECT_EQ(log, TakeLog()) << x << ", " << y;
   }
-  const COLORREF highlight = RGB(0x9C, 0xB4, 0xCE),
-                 grey = GetSysColor(COLOR_GRAYTEXT);  // the art's upper half
+  // The highlight art's upper half, and the column's background.
+  const COLORREF highlight = RGB(0x9C, 0xB4, 0xCE), grey = GetSysColor(COLOR_GRAYTEXT);
   for (int y : {110, 150, 160}) MoveTo(300, y);
   UpdateWindow(g_mainWnd);
   EXPECT_EQ(highlight, Pixel(390, 146));
@@ -305,16 +347,11 @@ TEST(LinkColumn, HoverPaintAndRelease) {
 
   wcscpy_s(g_homeDrive, L"C:");
   wcscpy_s(g_homePath, L"\\Users\\kes");
-  const wchar_t* targets[] = {L"C:\\Users\\kes",
-                              L"C:\\Users\\kes\\Documents",
-                              L"C:\\Users\\kes\\Pictures",
-                              L"C:\\Users\\kes\\Music",
-                              L"C:\\Users\\kes\\Downloads",
-                              L".\\Computer.lnk",
-                              L".\\Network.lnk",
-                              L".\\Control Panel.lnk",
-                              L".\\Devices and Printers.lnk",
-                              L".\\Run.lnk"};
+  // clang-format off
+  const wchar_t* targets[] = {L"C:\\Users\\kes", L"C:\\Users\\kes\\Documents", L"C:\\Users\\kes\\Pictures",
+      L"C:\\Users\\kes\\Music", L"C:\\Users\\kes\\Downloads", L".\\Computer.lnk", L".\\Network.lnk",
+      L".\\Control Panel.lnk", L".\\Devices and Printers.lnk", L".\\Run.lnk"};
+  // clang-format on
   for (int slot = 0; slot < 10; ++slot) {
     MoveTo(300, 80 + 36 * slot);
     EXPECT_EQ(L"open " + std::wstring(targets[slot]) + L";quit 0;", Send(WM_LBUTTONUP, 0, 0));
@@ -355,18 +392,19 @@ TEST(PinnedItems, ListingClickAndFolder) {
     TVITEMW change = {TVIF_PARAM, TreeView_GetRoot(g_treeWnd)};
     change.lParam = outside;
     TreeView_SetItem(g_treeWnd, &change);
-    g_cursor = ToScreen(g_treeWnd, 20, rows[0].top + 4);
+    Aim(g_treeWnd, 20, rows[0].top + 4);
     EXPECT_EQ(L"", Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click))) << outside;
   }
-  g_cursor = ToScreen(g_treeWnd, 100, rows.back().bottom + 5);  // below the last row
+  Aim(g_treeWnd, 100, rows.back().bottom + 5);  // below the last row
   EXPECT_EQ(L"", Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)));
-  g_cursor = ToScreen(g_treeWnd, 220, rows[2].top + 4);  // blank space right of "Notepad"
+  Aim(g_treeWnd, 220, rows[2].top + 4);  // blank space right of "Notepad"
   EXPECT_EQ(L"open " + folder + L"Notepad.lnk;show 0;quit 0;",
             Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)));
 
-  for (auto [drive, path, pinned] :
-       {std::tuple{L"C:", L"\\Users\\kes", L"C:\\Users\\kes\\Documents\\StartItems\\"},
-        {L"", L"", L"\\Documents\\StartItems\\"}}) {
+  // clang-format off
+  for (auto [drive, path, pinned] : {std::tuple{L"C:", L"\\Users\\kes", L"C:\\Users\\kes\\Documents\\StartItems\\"},
+                                     {L"", L"", L"\\Documents\\StartItems\\"}}) {
+    // clang-format on
     wcscpy_s(g_homeDrive, drive);
     wcscpy_s(g_homePath, path);
     StartPinnedItemsLoader();  // its thread then waits on the tree, which this thread serves no more
@@ -386,14 +424,37 @@ TEST(ProgramsMenu, ListingIdsShowingAndChoice) {
       L"Tool.lnk #5010\nTools >\n  Inner.txt #5012\nUpper >\n  Kept.txt #5014\n",
       Walk(root));
   EXPECT_EQ(7u, g_programEntries.size());
-  for (auto [id, path] : {std::pair{4998, root + L"\\App.lnk"},
-                          {5006, root + L"\\Caps\\DESKTOP.INI"},
-                          {5010, root + L"\\Tool.lnk.bak"},
-                          {5012, root + L"\\Tools.lnk\\Inner.txt"},
-                          {4999, L""}})
+  // clang-format off
+  for (auto [id, path] : {std::pair{4998, root + L"\\App.lnk"}, {5006, root + L"\\Caps\\DESKTOP.INI"},
+                          {5010, root + L"\\Tool.lnk.bak"}, {5012, root + L"\\Tools.lnk\\Inner.txt"}, {4999, L""}})
     EXPECT_EQ(path, FindProgramPath(id)) << id;
+  // clang-format on
   EXPECT_EQ(0u, Send(WM_COMMAND, IDC_ALLPROGRAMS, 0).rfind(L"menu 11,693 32:\n", 0));  // over the button
   EXPECT_EQ(L"open " + root + L"\\Tools.lnk\\Inner.txt;quit 0;", Send(WM_COMMAND, 5012, 0));
+  // All icons of a press made after the walk equal those made one by one during it, on a tree
+  // of several different icons.
+  std::wstring icons = Tree(L"icons");
+  for (std::wstring exe : {L"notepad.exe", L"regedit.exe"})
+    CopyFileW((L"C:\\windows\\" + exe).c_str(), (icons + L"\\" + exe).c_str(), FALSE);
+  HMENU fast = CreatePopupMenu(), serial = CreatePopupMenu();
+  std::string fastBits, serialBits;
+  g_lastMenuId = 0;
+  g_programEntries.clear();
+  BuildProgramsMenu(icons, L"*", fast);
+  g_lastMenuId = 0;
+  BuildProgramsMenuSerially(icons, L"*", serial);
+  EXPECT_EQ(Listing(serial, L"", &serialBits), Listing(fast, L"", &fastBits));
+  EXPECT_TRUE(fastBits == serialBits && fastBits.size() == 5 * 1024);  // every item has its icon
+  std::set<std::string> distinct;
+  for (size_t at = 0; at < fastBits.size(); at += 1024) distinct.insert(fastBits.substr(at, 1024));
+  EXPECT_EQ(4u, distinct.size());  // folder, text, and the two programs'
+  auto same = [](const ProgramEntry& a, const ProgramEntry& b) {
+    return a.commandId == b.commandId && a.targetPath == b.targetPath;
+  };
+  const auto& entries = g_programEntries;  // four files, twice
+  EXPECT_TRUE(std::equal(entries.begin(), entries.begin() + 4, entries.begin() + 4, entries.end(), same));
+  DestroyProgramsMenu(fast);
+  DestroyProgramsMenu(serial);
   g_lastMenuId = 65533;  // past 65535 numbering starts over at 1 and forgets finished presses
   EXPECT_EQ(L"\na.txt #65534\nb.txt #65535\nc.txt #1\n", Walk(wrap));
   EXPECT_EQ(wrap + L"\\c.txt", FindProgramPath(1));
@@ -445,4 +506,72 @@ TEST(HostileInput, NamesLoopsAndLongHomes) {
   EXPECT_EQ(L"quit 0;", Send(WM_LBUTTONUP, 0, 0));  // "Documents" opens nothing then
   MoveTo(300, 260);
   EXPECT_EQ(L"open .\\Computer.lnk;quit 0;", Send(WM_LBUTTONUP, 0, 0));
+}
+
+// kestrelon.exe as a process of its own: what only a whole run shows.
+
+// A popup off the taskbar, a second start that shows a popup of its own or leaves the first
+// open, an Esc that does not end the run; every run exits 0.
+TEST(EndToEnd, SecondStartAndEscEndTheRun) {
+  PROCESS_INFORMATION first = Start(Beside(L""));
+  RECT placed = {}, expected = {0, 263, 410, 748};
+  GetWindowRect(Popup(), &placed);
+  EXPECT_TRUE(EqualRect(&expected, &placed));
+  EXPECT_EQ(0, ExitCode(Start(Beside(L""))));  // one that made a popup of its own would run on
+  EXPECT_EQ(0, ExitCode(first));
+  PROCESS_INFORMATION third = Start(Beside(L""));
+  PostMessageW(Popup(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(0, ExitCode(third));
+}
+
+// A second start that waits without bound for a popup that does not answer.
+TEST(EndToEnd, SecondStartDoesNotHangOnAHungPopup) {
+  PROCESS_INFORMATION popup = Start(Beside(L""));
+  ASSERT_NE(nullptr, Popup());
+  SuspendThread(popup.hThread);  // the popup's one window thread: it answers nothing now
+  EXPECT_EQ(0, ExitCode(Start(Beside(L""))));
+  ResumeThread(popup.hThread);
+  PostMessageW(FindWindowW(L"Kestrelon", nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(0, ExitCode(popup));
+}
+
+// A link that does not open its shortcut in the working directory, a launch that does not end
+// the run.
+TEST(EndToEnd, ComputerLinkOpensItsShortcut) {
+  std::wstring dir = Tree(L"launch"), log = dir + L"\\launched.txt";
+  DeleteFileW(log.c_str());
+  CoInitialize(nullptr);
+  IShellLinkW* link = nullptr;
+  IPersistFile* file = nullptr;
+  ASSERT_TRUE(
+      SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))));
+  link->SetPath(L"C:\\windows\\system32\\cmd.exe");
+  link->SetArguments((L"/c echo launched> \"" + log + L"\"").c_str());
+  ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&file))) &&
+              SUCCEEDED(file->Save((dir + L"\\Computer.lnk").c_str(), TRUE)));
+  file->Release();
+  link->Release();
+  PROCESS_INFORMATION popup = Start(dir);
+  POINT slot = {390, 255};  // upper half of "Computer", past its caption
+  ClientToScreen(Popup(), &slot);
+  HDC screen = GetDC(nullptr);  // the real cursor, placed again until the slot shows highlighted
+  EXPECT_TRUE(Within10Seconds([&] {
+    return SetCursorPos(slot.x, slot.y + 10) && GetPixel(screen, slot.x, slot.y) == RGB(0x9C, 0xB4, 0xCE);
+  }));
+  ReleaseDC(nullptr, screen);
+  PostMessageW(Popup(), WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(0, ExitCode(popup));
+  EXPECT_TRUE(Within10Seconds([&] { return GetFileAttributesW(log.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+}
+
+// A direct import of a library only the popup needs: every toggle would load it, with its own
+// start-up work, before it even looks for the open popup.
+TEST(EndToEnd, ImportsOnlyWhatASecondStartNeeds) {
+  auto base = reinterpret_cast<BYTE*>(
+      LoadLibraryExW(Beside(L"kestrelon.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+  ASSERT_NE(nullptr, base);
+  std::string dlls;
+  for (auto dll = Imports(base); dll->Name; ++dll)
+    dlls += reinterpret_cast<char*>(base + dll->Name) + std::string(" ");
+  EXPECT_EQ("ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll USER32.dll ", dlls);
 }
