@@ -9,8 +9,6 @@ set(CMAKE_CXX_COMPILER clang++)
 set(CMAKE_C_COMPILER_TARGET ${KESTRELON_TARGET})
 set(CMAKE_CXX_COMPILER_TARGET ${KESTRELON_TARGET})
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-# binutils' dlltool: it makes the delay-load import libraries, which llvm-dlltool cannot.
-set(CMAKE_DLLTOOL x86_64-w64-mingw32-dlltool)
 set(CMAKE_SYSROOT /usr/x86_64-w64-mingw32)
 
 # The posix-thread flavour of GCC's runtime, as the GCC build uses.
