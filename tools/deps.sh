@@ -3,7 +3,7 @@
 # Idempotent: does nothing when every package is already there.
 set -euo pipefail
 
-packages=(cmake make googletest g++-mingw-w64-x86-64-posix clang lld mingw-w64-tools binutils-mingw-w64-x86-64
+packages=(cmake make googletest g++-mingw-w64-x86-64-posix clang lld llvm mingw-w64-tools binutils-mingw-w64-x86-64
   wine64 xvfb xdotool x11-utils xauth imagemagick util-linux procps nsis zip unzip "$@")
 
 missing=()
