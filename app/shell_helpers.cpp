@@ -30,32 +30,29 @@ void StripShortcutExtension(wchar_t* name) {
   name[length - 4] = L'\0';
 }
 
-HICON GetLargeIconForPath(const wchar_t* path) {
-  SHFILEINFOW info = {};
-  auto list = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(path, 0, &info, sizeof(info), SHGFI_SYSICONINDEX));
-  if (!list) return nullptr;
-  return ImageList_GetIcon(list, info.iIcon, ILD_NORMAL);
-}
-
 namespace {
 
-// Where the shell keeps a path's small icon: the system image list of small icons and the
+// Where the shell keeps a path's icon: a system image list (of large or of small icons) and the
 // icon's index in it (no list when the shell cannot resolve the path).
-struct SmallIcon {
+struct ShellIcon {
   HIMAGELIST list;
   int index;
 };
 
-SmallIcon LookUpSmallIcon(const wchar_t* path) {
+// flags: SHGFI_SYSICONINDEX, with SHGFI_SMALLICON for the list of small icons.
+ShellIcon LookUpIcon(const wchar_t* path, UINT flags) {
   SHFILEINFOW info = {};
-  auto list = reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoW(path, 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  auto list = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(path, 0, &info, sizeof(info), flags));
   return {list, info.iIcon};
+}
+
+HICON TakeIcon(const ShellIcon& icon) {  // a new icon, the caller's
+  return icon.list ? ImageList_GetIcon(icon.list, icon.index, ILD_NORMAL) : nullptr;
 }
 
 // The menu-coloured square with the icon over it, drawn into the bitmap selected into dc,
 // which holds g_menuPen and g_menuBrush.
-void DrawMenuIcon(HDC dc, const SmallIcon& icon) {
+void DrawMenuIcon(HDC dc, const ShellIcon& icon) {
   Rectangle(dc, 0, 0, 16, 16);
   if (icon.list) ImageList_Draw(icon.list, icon.index, dc, 0, 0, ILD_TRANSPARENT);
 }
@@ -63,7 +60,8 @@ void DrawMenuIcon(HDC dc, const SmallIcon& icon) {
 // The lookups of one batch, shared by the threads that make them.
 struct LookupBatch {
   const std::vector<std::wstring>* paths;
-  std::vector<SmallIcon>* icons;  // one per path, each written by one thread
+  std::vector<ShellIcon>* icons;  // one per path, each written by one thread
+  UINT flags;                     // of LookUpIcon
   LONG next;                      // the next path nobody has taken yet
 };
 
@@ -71,7 +69,7 @@ void RunLookups(LookupBatch* batch) {
   const LONG count = static_cast<LONG>(batch->paths->size());
   for (LONG i = InterlockedIncrement(&batch->next) - 1; i < count; i = InterlockedIncrement(&batch->next) - 1)
     (*batch->icons)[static_cast<size_t>(i)] =
-        LookUpSmallIcon((*batch->paths)[static_cast<size_t>(i)].c_str());
+        LookUpIcon((*batch->paths)[static_cast<size_t>(i)].c_str(), batch->flags);
 }
 
 DWORD WINAPI LookupThread(void* batch) {
@@ -86,11 +84,11 @@ DWORD WINAPI LookupThread(void* batch) {
 constexpr size_t kMaxLookupWorkers = 3;
 constexpr size_t kLookupsPerWorker = 16;  // fewer than this do not pay for a thread
 
-// Looks up every path's small icon on this thread and a few workers, and returns once all
-// are done and the workers have ended.
-std::vector<SmallIcon> LookUpSmallIcons(const std::vector<std::wstring>& paths) {
-  std::vector<SmallIcon> icons(paths.size(), SmallIcon{nullptr, 0});
-  LookupBatch batch = {&paths, &icons, 0};
+// Looks up every path's icon on this thread and a few workers, and returns once all are done
+// and the workers have ended.
+std::vector<ShellIcon> LookUpIcons(const std::vector<std::wstring>& paths, UINT flags) {
+  std::vector<ShellIcon> icons(paths.size(), ShellIcon{nullptr, 0});
+  LookupBatch batch = {&paths, &icons, flags, 0};
   HANDLE workers[kMaxLookupWorkers] = {};
   DWORD started = 0;
   size_t wanted = paths.empty() ? 0 : (paths.size() - 1) / kLookupsPerWorker;
@@ -113,8 +111,18 @@ std::vector<SmallIcon> LookUpSmallIcons(const std::vector<std::wstring>& paths) 
 
 }  // namespace
 
+HICON GetLargeIconForPath(const wchar_t* path) { return TakeIcon(LookUpIcon(path, SHGFI_SYSICONINDEX)); }
+
+std::vector<HICON> GetLargeIconsForPaths(const std::vector<std::wstring>& paths) {
+  // Every lookup ends before the first icon is taken from the list the lookups add to.
+  std::vector<ShellIcon> found = LookUpIcons(paths, SHGFI_SYSICONINDEX);
+  std::vector<HICON> icons;
+  for (const ShellIcon& icon : found) icons.push_back(TakeIcon(icon));
+  return icons;
+}
+
 HBITMAP MakeMenuIconBitmap(const wchar_t* path) {
-  SmallIcon icon = LookUpSmallIcon(path);
+  ShellIcon icon = LookUpIcon(path, SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
   HDC windowDc = GetDC(g_mainWnd);
   HDC memoryDc = CreateCompatibleDC(windowDc);
   // Compatible with the window, not the memory DC, so the bitmap has the screen's colours.
@@ -155,7 +163,7 @@ void ApplyUiFont(HWND control) {
 std::vector<HBITMAP> MakeMenuIconBitmaps(const std::vector<std::wstring>& paths) {
   // Every lookup ends before the first drawing: drawing while other threads still add icons to
   // the shared image list drew blank icons under Wine.
-  std::vector<SmallIcon> icons = LookUpSmallIcons(paths);
+  std::vector<ShellIcon> icons = LookUpIcons(paths, SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
   std::vector<HBITMAP> bitmaps(paths.size(), nullptr);
   HDC windowDc = GetDC(g_mainWnd);
   HDC drawDc = CreateCompatibleDC(windowDc);    // holds the bitmap being made
@@ -165,15 +173,15 @@ std::vector<HBITMAP> MakeMenuIconBitmaps(const std::vector<std::wstring>& paths)
   HGDIOBJ oldPen = SelectObject(drawDc, g_menuPen);
   HGDIOBJ oldBrush = SelectObject(drawDc, g_menuBrush);
   // Each icon is drawn once; the bitmaps of its later paths are copies of the first one's bits.
-  std::vector<std::pair<SmallIcon, HBITMAP>> drawn;
+  std::vector<std::pair<ShellIcon, HBITMAP>> drawn;
   HBITMAP inSource = nullptr;
   for (size_t i = 0; i < paths.size(); ++i) {
     // Compatible with the window, not a memory DC, so the bitmap has the screen's colours.
     HBITMAP bitmap = CreateCompatibleBitmap(windowDc, 16, 16);  // the caller's
     if (!bitmap) continue;
     SelectObject(drawDc, bitmap);
-    const SmallIcon& icon = icons[i];
-    auto same = std::find_if(drawn.begin(), drawn.end(), [&](const std::pair<SmallIcon, HBITMAP>& earlier) {
+    const ShellIcon& icon = icons[i];
+    auto same = std::find_if(drawn.begin(), drawn.end(), [&](const std::pair<ShellIcon, HBITMAP>& earlier) {
       return earlier.first.list == icon.list && (!icon.list || earlier.first.index == icon.index);
     });
     if (same == drawn.end()) {

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "app/shell_helpers.h"
 
@@ -61,11 +62,31 @@ HICON LoadReplacementIcon() {
   return reinterpret_cast<UINT_PTR>(icon) > 1 ? icon : nullptr;
 }
 
-// Appends the entry's icon to the list and gives its index. Without an icon the item gets
+// One entry of the folder on its way into the tree.
+struct PinnedEntry {
+  std::wstring path;
+  std::wstring text;
+  HICON icon;
+};
+
+bool HasReplacementIcon(const PinnedEntry& entry) {
+  return std::wcsstr(entry.text.c_str(), kReplacementIconTrigger) != nullptr;
+}
+
+// Each entry's icon: the shell's lookups overlap on several threads, all before any is added.
+void LoadEntryIcons(std::vector<PinnedEntry>& entries) {
+  std::vector<std::wstring> shellPaths;
+  for (const PinnedEntry& entry : entries)
+    if (!HasReplacementIcon(entry)) shellPaths.push_back(entry.path);
+  std::vector<HICON> shellIcons = GetLargeIconsForPaths(shellPaths);
+  size_t next = 0;
+  for (PinnedEntry& entry : entries)
+    entry.icon = HasReplacementIcon(entry) ? LoadReplacementIcon() : shellIcons[next++];
+}
+
+// Appends an entry's icon to the list and gives its index. Without an icon the item gets
 // I_IMAGENONE: -1 would be I_IMAGECALLBACK, which asks the popup for an index it does not have.
-int AddEntryIcon(HIMAGELIST images, const wchar_t* itemText, const wchar_t* path) {
-  HICON icon =
-      std::wcsstr(itemText, kReplacementIconTrigger) ? LoadReplacementIcon() : GetLargeIconForPath(path);
+int AddEntryIcon(HIMAGELIST images, HICON icon) {
   if (!icon) return I_IMAGENONE;
   int index = ImageList_ReplaceIcon(images, -1, icon);
   DestroyIcon(icon);  // the list holds its own copy
@@ -89,19 +110,29 @@ bool IsListedName(const wchar_t* name) {
          std::wcscmp(name, L"desktop.ini") != 0;
 }
 
-enum class Listing { Listed, Skipped, RunOver };
-
-// Lists one entry: its path goes to the list before its item goes to the tree, so every item
-// names a path that exists. Once the list is released the run is over.
-Listing ListEntry(HIMAGELIST images, const wchar_t* folder, const wchar_t* name, int position) {
+// The entry of a found name, its path and its item text; false when either does not fit.
+bool ReadEntry(const wchar_t* folder, const wchar_t* name, PinnedEntry* entry) {
   wchar_t path[ENV_BUFFER_CHARS];
-  if (!FormatPath(path, L"%s%s", folder, name)) return Listing::Skipped;
   wchar_t text[ENV_BUFFER_CHARS];
-  if (FAILED(StringCchCopyW(text, ENV_BUFFER_CHARS, name))) return Listing::Skipped;
+  if (!FormatPath(path, L"%s%s", folder, name) || FAILED(StringCchCopyW(text, ENV_BUFFER_CHARS, name)))
+    return false;
   if (IsShortcutName(text)) StripShortcutExtension(text);
-  if (!AppendPinnedPath(path)) return Listing::RunOver;
-  InsertTreeItem(text, AddEntryIcon(images, text, path), position);
-  return Listing::Listed;
+  *entry = {path, text, nullptr};
+  return true;
+}
+
+// Lists the entries in order: each path goes to the list before its item goes to the tree, so
+// every item names a path that exists. False once the list is released: the run is over.
+bool ListEntries(HIMAGELIST images, std::vector<PinnedEntry>& entries) {
+  int position = PinnedPathCount();  // after the paths of an earlier pass, so each item names its own
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (!AppendPinnedPath(entries[i].path)) {
+      for (; i < entries.size(); ++i) DestroyIcon(entries[i].icon);
+      return false;
+    }
+    InsertTreeItem(&entries[i].text[0], AddEntryIcon(images, entries[i].icon), position++);
+  }
+  return true;
 }
 
 }  // namespace
@@ -125,17 +156,15 @@ void LoadPinnedItems(const wchar_t* folder) {
   if (search == INVALID_HANDLE_VALUE) return;
 
   SendMessageW(g_treeWnd, WM_SETREDRAW, FALSE, 0);
-  // Positions continue after paths of an earlier pass, so each item names its own path.
-  int position = PinnedPathCount();
-  Listing listing = Listing::Skipped;
+  std::vector<PinnedEntry> entries;
   do {
-    if (!IsListedName(found.cFileName)) continue;
-    listing = ListEntry(images, folder, found.cFileName, position);
-    if (listing == Listing::Listed) ++position;
-  } while (listing != Listing::RunOver && FindNextFileW(search, &found));
+    PinnedEntry entry = {};
+    if (IsListedName(found.cFileName) && ReadEntry(folder, found.cFileName, &entry)) entries.push_back(entry);
+  } while (FindNextFileW(search, &found));
   FindClose(search);
+  LoadEntryIcons(entries);
   // Once the run is over the main thread no longer answers: leave the tree alone.
-  if (listing == Listing::RunOver) return;
+  if (!ListEntries(images, entries)) return;
 
   SendMessageW(g_treeWnd, WM_SETREDRAW, TRUE, 0);
   SendMessageW(g_treeWnd, TVM_SELECTITEM, TVGN_CARET, 0);
