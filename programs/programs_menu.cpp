@@ -7,9 +7,9 @@
 // IDC_FIRST_FIXED_COMMAND..IDC_LAST_FIXED_COMMAND (5000-5005) fixed meanings, so numbering
 // skips that band and after MAX_MENU_COMMAND_ID starts over at 1: the menus that showed the
 // low numbers are gone by then. When it starts over, the entries of finished presses are
-// dropped, so an id names one entry: the item of the latest menu that showed it. One press hands out at most
-// as many numbers as the space holds; what a folder tree has beyond that is left out, so no two items of one
-// menu share an id.
+// dropped, so an id names one entry: the item of the latest menu that showed it. One press
+// hands out at most as many numbers as the space holds; what a folder tree has beyond that is
+// left out, so no two items of one menu share an id.
 #include "programs/programs_menu.h"
 
 #include <objbase.h>

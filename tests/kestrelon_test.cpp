@@ -134,9 +134,11 @@ void Aim(HWND window, int x, int y) {  // GetCursorPos then reports that client 
   ClientToScreen(window, &g_cursor);
 }
 
-COLORREF Pixel(int x, int y) {  // what the popup's paints drew, at once; one DC for the test's life
-  static HDC dc = GetDC(g_mainWnd);
-  return GetPixel(dc, x, y);
+COLORREF Pixel(int x, int y) {  // through the popup's own DC: what its paints drew, at once
+  HDC dc = GetDC(g_mainWnd);
+  COLORREF colour = GetPixel(dc, x, y);
+  ReleaseDC(g_mainWnd, dc);
+  return colour;
 }
 
 int WhitePixels(int left, int top) {  // in the 62 x 16 pixels where a caption begins
@@ -519,6 +521,7 @@ TEST(EndToEnd, ComputerLinkOpensItsShortcut) {
               SUCCEEDED(file->Save((dir + L"\\Computer.lnk").c_str(), TRUE)));
   file->Release();
   link->Release();
+  CoUninitialize();
   PROCESS_INFORMATION popup = Start(dir);
   POINT slot = {390, 255};  // upper half of "Computer", past its caption
   ClientToScreen(Popup(), &slot);
