@@ -20,6 +20,7 @@
 #include "panel/panel_paint.h"
 #include "pinned/pinned_items.h"
 #include "programs/programs_menu.h"
+#include "support.h"
 
 namespace {
 
@@ -73,31 +74,6 @@ BOOL WINAPI FakeExitWindowsEx(UINT flags, DWORD reason) {
 }
 BOOL WINAPI FakeLockWorkStation() { return Log(L"lock"), TRUE; }
 
-// Swaps this program's import of a function, which the program code linked in calls through.
-IMAGE_IMPORT_DESCRIPTOR* Imports(BYTE* base) {  // the import directory of a mapped program
-  auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  return reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-}
-
-void* PatchImport(const char* function, void* replacement) {
-  auto base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-  for (auto dll = Imports(base); dll->Name; ++dll) {
-    auto name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-    for (auto slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk); name->u1.AddressOfData;
-         ++name, ++slot) {
-      auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
-      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) || std::strcmp(byName->Name, function)) continue;
-      DWORD protect;
-      VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &protect);
-      void* original = reinterpret_cast<void*>(slot->u1.Function);
-      slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-      VirtualProtect(&slot->u1.Function, sizeof(void*), protect, &protect);
-      return original;
-    }
-  }
-  return nullptr;
-}
 #define FAKE(function) PatchImport(#function, reinterpret_cast<void*>(Fake##function))
 
 // The popup as start-up makes it, without the loader thread and the message loop; the
@@ -116,13 +92,6 @@ void ShowPopup() {
                          FAKE(SetTimer), FAKE(KillTimer), FAKE(TrackPopupMenu), FAKE(ExitWindowsEx),
                          FAKE(LockWorkStation), FAKE(AdjustTokenPrivileges)})
     ASSERT_NE(nullptr, original) << "an import to stand in for is missing";
-}
-
-std::wstring Beside(const std::wstring& name) {  // a path from the test program's folder, made whole
-  wchar_t exe[MAX_PATH], path[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  GetFullPathNameW((exe + std::wstring(L"\\..\\") + name).c_str(), MAX_PATH, path, nullptr);
-  return path;
 }
 
 std::wstring Tree(const wchar_t* name) {
@@ -158,41 +127,17 @@ std::wstring Send(UINT message, WPARAM wParam, LPARAM lParam) {
   return TakeLog();
 }
 
-std::wstring Walk(const std::wstring& folder, bool serially = false, std::string* bits = nullptr) {
+std::wstring Walk(const std::wstring& folder, std::string* bits = nullptr) {
   HMENU menu = CreatePopupMenu();
-  serially ? BuildProgramsMenuSerially(folder, L"*", menu)
-           : BuildProgramsMenu(folder, std::wstring(L"*"), menu);
+  BuildProgramsMenu(folder, std::wstring(L"*"), menu);
   std::wstring listing = L"\n" + Listing(menu, L"", bits);
   DestroyProgramsMenu(menu);
   return listing;
 }
 
-// kestrelon.exe in a working directory of its own, for what only a whole run shows.
-PROCESS_INFORMATION Start(const std::wstring& dir) {
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION run = {};
-  std::wstring line = L"\"" + Beside(L"kestrelon.exe") + L"\"";
-  CreateProcessW(nullptr, &line[0], nullptr, nullptr, 0, 0, nullptr, dir.c_str(), &startup, &run);
-  return run;
-}
-
-int ExitCode(const PROCESS_INFORMATION& run) {  // -1 when it has not ended within ten seconds
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(run.hProcess, &code);
-  TerminateProcess(run.hProcess, 1);
-  for (HANDLE handle : {run.hThread, run.hProcess}) CloseHandle(handle);
-  return static_cast<int>(code);
-}
-
-template <class Condition>
-bool Within10Seconds(Condition condition) {
-  for (int i = 0; i < 1000 && !condition(); ++i) Sleep(10);
-  return condition();
-}
-
 HWND Popup() {
   HWND popup = nullptr;
-  Within10Seconds([&] { return (popup = FindWindowW(L"Kestrelon", nullptr)) && IsWindowVisible(popup); });
+  WaitFor([&] { return (popup = FindWindowW(L"Kestrelon", nullptr)) && IsWindowVisible(popup); }, 10000);
   return popup;
 }
 
@@ -415,19 +360,17 @@ TEST(ProgramsMenu, ListingIdsShowingAndChoice) {
   std::wstring icons = Tree(L"icons");
   for (std::wstring exe : {L"notepad.exe", L"regedit.exe"})
     CopyFileW((L"C:\\windows\\" + exe).c_str(), (icons + L"\\" + exe).c_str(), FALSE);
-  std::string fastBits, serialBits;
+  std::string bits, shellBits;  // each item's bitmap, and the one the shell's icon of its path gives
   g_lastMenuId = 0;
-  g_programEntries.clear();
-  std::wstring fast = Walk(icons, false, &fastBits);
-  g_lastMenuId = 0;
-  EXPECT_EQ(Walk(icons, true, &serialBits), fast);
-  EXPECT_TRUE(fastBits == serialBits && fastBits.size() == 5 * 1024);  // every item has its icon
-  EXPECT_NE(fastBits.substr(0, 1024), fastBits.substr(2048, 1024));    // a folder's icon, a program's
-  auto same = [](const ProgramEntry& a, const ProgramEntry& b) {
-    return a.commandId == b.commandId && a.targetPath == b.targetPath;
-  };
-  const auto& entries = g_programEntries;  // four files, twice
-  EXPECT_TRUE(std::equal(entries.begin(), entries.begin() + 4, entries.begin() + 4, entries.end(), same));
+  EXPECT_EQ(L"\nFolder >\n  Inner.txt #2\nnotepad.exe #3\nReadme.txt #4\nregedit.exe #5\n", Walk(icons, &bits));
+  for (const wchar_t* path : {L"Folder", L"Folder\\Inner.txt", L"notepad.exe", L"Readme.txt", L"regedit.exe"}) {
+    HBITMAP icon = MakeMenuIconBitmap(icons + L"\\" + path);
+    shellBits.append(1024, 0);
+    GetBitmapBits(icon, 1024, &shellBits[shellBits.size() - 1024]);
+    DeleteObject(icon);
+  }
+  EXPECT_EQ(shellBits, bits);
+  EXPECT_NE(bits.substr(0, 1024), bits.substr(2048, 1024));  // a folder's icon, a program's
   g_lastMenuId = 65533;  // past 65535 numbering starts over at 1 and forgets finished presses
   EXPECT_EQ(L"\na.txt #65534\nb.txt #65535\nc.txt #1\n", Walk(wrap));
   EXPECT_EQ(wrap + L"\\c.txt", FindProgramPath(1));
@@ -511,28 +454,21 @@ TEST(EndToEnd, SecondStartDoesNotHangOnAHungPopup) {
 TEST(EndToEnd, ComputerLinkOpensItsShortcut) {
   std::wstring dir = Tree(L"launch"), log = dir + L"\\launched.txt";
   DeleteFileW(log.c_str());
-  CoInitialize(nullptr);
-  IShellLinkW* link = nullptr;
-  IPersistFile* file = nullptr;
-  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)));
-  link->SetPath(L"C:\\windows\\system32\\cmd.exe");
-  link->SetArguments((L"/c echo launched> \"" + log + L"\"").c_str());
-  ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&file))) &&
-              SUCCEEDED(file->Save((dir + L"\\Computer.lnk").c_str(), TRUE)));
-  file->Release();
-  link->Release();
-  CoUninitialize();
+  ASSERT_TRUE(MakeShortcut(dir + L"\\Computer.lnk", L"C:\\windows\\system32\\cmd.exe",
+                           L"/c echo launched> \"" + log + L"\""));
   PROCESS_INFORMATION popup = Start(dir);
   POINT slot = {390, 255};  // upper half of "Computer", past its caption
   ClientToScreen(Popup(), &slot);
   HDC screen = GetDC(nullptr);  // the real cursor, placed again until the slot shows highlighted
-  EXPECT_TRUE(Within10Seconds([&] {
-    return SetCursorPos(slot.x, slot.y + 10) && GetPixel(screen, slot.x, slot.y) == RGB(0x9C, 0xB4, 0xCE);
-  }));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return SetCursorPos(slot.x, slot.y + 10) && GetPixel(screen, slot.x, slot.y) == RGB(0x9C, 0xB4, 0xCE);
+      },
+      10000));
   ReleaseDC(nullptr, screen);
   PostMessageW(Popup(), WM_LBUTTONUP, 0, 0);
   EXPECT_EQ(0, ExitCode(popup));
-  EXPECT_TRUE(Within10Seconds([&] { return GetFileAttributesW(log.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+  EXPECT_TRUE(WaitFor([&] { return GetFileAttributesW(log.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000));
 }
 
 // A direct import of a library only the popup needs: every toggle would load it, with its own
