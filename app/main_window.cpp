@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/ids.h"
@@ -95,7 +96,38 @@ void OnCloseMenu() {
   PostQuitMessage(0);
 }
 
+// The corner against a taskbar of the monitor: along its start end, on the side it is docked.
+POINT OriginAgainstTaskbar(const RECT& tray, const RECT& monitor) {
+  // Middles compared doubled, so that no half pixel is lost; an auto-hidden taskbar lies mostly
+  // off the screen, still on its own side.
+  if (tray.right - tray.left > tray.bottom - tray.top) {
+    bool atTop = tray.top + tray.bottom < monitor.top + monitor.bottom;
+    return {monitor.left, atTop ? tray.bottom : tray.top - POPUP_HEIGHT};
+  }
+  bool atLeft = tray.left + tray.right < monitor.left + monitor.right;
+  return {atLeft ? tray.right : tray.left - POPUP_WIDTH, monitor.top};
+}
+
 }  // namespace
+
+POINT PopupOrigin() {
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  POINT origin;
+  if (IsRectEmpty(&g_trayRect)) {
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    origin = {monitor.rcWork.left, monitor.rcWork.bottom - POPUP_HEIGHT};
+  } else {
+    GetMonitorInfoW(MonitorFromRect(&g_trayRect, MONITOR_DEFAULTTONEAREST), &monitor);
+    origin = OriginAgainstTaskbar(g_trayRect, monitor.rcMonitor);
+  }
+  // Moved, never resized: whole on the monitor where it fits, else with its top-left corner on it.
+  const RECT& screen = monitor.rcMonitor;
+  if (IsRectEmpty(&screen)) return origin;
+  origin.x = std::max(screen.left, std::min(origin.x, screen.right - POPUP_WIDTH));
+  origin.y = std::max(screen.top, std::min(origin.y, screen.bottom - POPUP_HEIGHT));
+  return origin;
+}
 
 ATOM RegisterMainClass() {
   WNDCLASSEXW windowClass = {};
@@ -112,9 +144,9 @@ ATOM RegisterMainClass() {
 }
 
 void CreateMainWindow() {
-  g_mainWnd =
-      CreateWindowExW(POPUP_EX_STYLE, MAIN_CLASS_NAME, L"", POPUP_STYLE, 0, g_trayRect.top - POPUP_HEIGHT,
-                      POPUP_WIDTH, POPUP_HEIGHT, nullptr, nullptr, g_hInstance, nullptr);
+  POINT origin = PopupOrigin();
+  g_mainWnd = CreateWindowExW(POPUP_EX_STYLE, MAIN_CLASS_NAME, L"", POPUP_STYLE, origin.x, origin.y, POPUP_WIDTH,
+                              POPUP_HEIGHT, nullptr, nullptr, g_hInstance, nullptr);
   CreateControl(kShutdownButton);
   g_treeWnd = CreateControl(kPinnedTree);
   HWND allPrograms = CreateControl(kAllProgramsButton);

@@ -12,8 +12,12 @@ constexpr wchar_t MAIN_CLASS_NAME[] = L"Kestrelon";
 // Registers the "Kestrelon" class; 0 on failure.
 ATOM RegisterMainClass();
 
-// Creates the popup above the taskbar (g_trayRect) with its three controls; sets g_mainWnd
-// and g_treeWnd.
+// Where the popup's top-left corner goes on the screen: against the taskbar (g_trayRect) at
+// its start end, on the monitor that holds it, whichever edge it is docked to; over the bottom
+// of the primary monitor's work area when there is no taskbar.
+POINT PopupOrigin();
+
+// Creates the popup at PopupOrigin with its three controls; sets g_mainWnd and g_treeWnd.
 void CreateMainWindow();
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -13,7 +13,14 @@
 
 void LaunchTarget(const wchar_t* target) {
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  ShellExecuteW(nullptr, nullptr, target, nullptr, nullptr, SW_SHOW);
+  SHELLEXECUTEINFOW request = {};
+  request.cbSize = sizeof(request);
+  // The run ends right after this call: without NOASYNC a DDE or asynchronous verb activation
+  // could still be under way and be lost. (Wine completes DDE synchronously either way.)
+  request.fMask = SEE_MASK_NOASYNC;
+  request.lpFile = target;  // the default verb, no parameters, no directory
+  request.nShow = SW_SHOW;
+  ShellExecuteExW(&request);
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
@@ -98,12 +105,12 @@ std::vector<ShellIcon> LookUpIcons(const std::vector<std::wstring>& paths, UINT 
   }
   RunLookups(&batch);
   for (DWORD i = 0; i < started; ++i) {
-    // Sent messages are still answered while waiting, so a lookup that sends one to a window
-    // of this thread cannot deadlock the press.
-    while (MsgWaitForMultipleObjects(1, &workers[i], FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-      MSG message;
-      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+    // Sent messages and COM calls into this thread's apartment still get through while it
+    // waits: a lookup may send to a window of this thread, or call an icon handler that COM
+    // hosts here (one registered without a threading model lives in the main apartment).
+    DWORD signalled;
+    if (FAILED(CoWaitForMultipleHandles(0, INFINITE, 1, &workers[i], &signalled)))
+      WaitForSingleObject(workers[i], INFINITE);  // the worker uses this frame's batch
     CloseHandle(workers[i]);
   }
   return icons;

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <cwchar>
 #include <string>
 
 #include "app/state.h"
@@ -36,7 +37,8 @@ std::wstring PathFromShell() {
   HRESULT com = CoInitialize(nullptr);
   userPicturePath(nullptr, 0, path, PICTURE_PATH_CHARS);
   if (SUCCEEDED(com)) CoUninitialize();
-  path[PICTURE_PATH_CHARS - 1] = L'\0';  // whatever the shell wrote, the path ends in the buffer
+  // A buffer filled to its end holds no whole path: a cut one would name some other file.
+  if (!std::wmemchr(path, L'\0', PICTURE_PATH_CHARS)) return std::wstring();
   return path;
 }
 
