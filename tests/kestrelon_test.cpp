@@ -192,16 +192,15 @@ TEST(MainWindow, LayoutOnTheTaskbar) {
   for (const WindowRow& row : rows) {
     HWND window = row.id ? GetDlgItem(g_mainWnd, row.id) : g_mainWnd;
     wchar_t name[32] = L"", caption[32] = L"";
-    RECT placed = {};
+    WINDOWINFO info = {sizeof(info)};
     LOGFONTW font = {};
     GetClassNameW(window, name, 32);
     GetWindowTextW(window, caption, 32);
-    GetWindowRect(window, &placed);
+    GetWindowInfo(window, &info);
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font), &font);
     EXPECT_TRUE(!wcscmp(row.className, name) && !wcscmp(row.text, caption) &&
-                EqualRect(&row.screen, &placed) &&
-                row.style == static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)) &&
-                row.exStyle == static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)) &&
+                EqualRect(&row.screen, &info.rcWindow) && row.style == info.dwStyle &&
+                row.exStyle == info.dwExStyle &&
                 (!row.id || !memcmp(&metrics.lfMenuFont, &font, sizeof(font))))
         << "window " << row.id;
   }
@@ -547,11 +546,7 @@ TEST(Lookups, LetCallsIntoTheWaitingApartment) {
   ShowPopup();
   g_realSHGetFileInfoW = reinterpret_cast<decltype(g_realSHGetFileInfoW)>(FAKE(SHGetFileInfoW));
   g_workerLooking = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::function<void()> press = [] {
-    HMENU menu = CreatePopupMenu();
-    BuildProgramsMenu(Tree(L"many"), std::wstring(L"*"), menu);
-    DestroyProgramsMenu(menu);
-  };
+  std::function<void()> press = [] { Walk(Tree(L"many")); };
   std::function<void()> pinnedPass = [] { LoadPinnedItems(Tree(L"many") + L"\\"); };
   for (std::function<void()>* work : {&press, &pinnedPass}) {
     g_callsIntoWaiting = 0;
