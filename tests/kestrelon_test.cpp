@@ -278,7 +278,7 @@ TEST(MainWindow, MessageTable) {
   std::wstring fromMenu, fromControl;  // each id's first line of effects, but for a launch of ""
   for (int id = 0; id <= 0xFFFF; ++id) {
     std::wstring menu = Send(WM_COMMAND, static_cast<WPARAM>(id), 0);
-    std::wstring control = Send(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), button);
+    std::wstring control = Send(WM_COMMAND, MAKEWPARAM(id, 1), 0);  // a notification code: from a control
     if (menu != Opened(L"") + L"quit 0;")
       fromMenu += Text(id) + L" " + menu.substr(0, menu.find(L'\n')) + L"\n";
     if (!control.empty()) fromControl += Text(id) + L" " + control.substr(0, control.find(L'\n')) + L"\n";
