@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <functional>
@@ -501,16 +502,9 @@ TEST(ProgramsMenu, ListingIdsAndChoice) {
             Walk(Tree(L"loop")));  // the link back to its folder stays empty
 }
 
-// An object of one thread's apartment: a lookup on a worker calls it the way it would call an
-// icon handler that COM hosts in the main apartment.
-struct ApartmentObject : IUnknown {
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    *object = iid == IID_IUnknown ? this : nullptr;
-    return *object ? S_OK : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
+// The lookups of a press or a pinned pass on a thread that holds an object of its own apartment
+// (a shell link): the first lookup on a worker calls into it, as it would call an icon handler
+// that COM hosts in the main apartment.
 DWORD g_waitingThread;    // starts the lookups and waits for their threads
 HANDLE g_workerLooking;   // set once a lookup runs on a worker
 IStream* g_toWaiting;     // the waiting thread's object, marshalled for the first worker lookup
@@ -523,7 +517,7 @@ DWORD_PTR WINAPI FakeSHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW*
   void* stream = waiting ? nullptr : InterlockedExchangePointer(reinterpret_cast<void**>(&g_toWaiting), nullptr);
   IUnknown* object = nullptr;
   if (stream && SUCCEEDED(CoGetInterfaceAndReleaseStream(static_cast<IStream*>(stream), IID_PPV_ARGS(&object)))) {
-    IPersist* none = nullptr;  // asked of the object itself: a round trip into its apartment
+    IStream* none = nullptr;  // not a shell link's: asked of the object itself, in its apartment
     if (object->QueryInterface(IID_PPV_ARGS(&none)) == E_NOINTERFACE) InterlockedIncrement(&g_callsIntoWaiting);
     object->Release();
   }
@@ -532,10 +526,12 @@ DWORD_PTR WINAPI FakeSHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW*
 // clang-format on
 DWORD WINAPI WaitingThread(void* work) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  static ApartmentObject object;
+  IUnknown* link = nullptr;
+  CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link));
   g_waitingThread = GetCurrentThreadId();
-  CoMarshalInterThreadInterfaceInStream(IID_IUnknown, &object, &g_toWaiting);
+  CoMarshalInterThreadInterfaceInStream(IID_IUnknown, link, &g_toWaiting);
   (*static_cast<std::function<void()>*>(work))();
+  link->Release();
   CoUninitialize();
   return 0;
 }
