@@ -237,6 +237,7 @@ TEST(MainWindow, PlacedAgainstTheTaskbar) {
       {"bottom", {0, 748, 1024, 768}, screen, work, {0, 263}}, {"top", {0, 0, 1024, 40}, screen, work, {0, 40}},
       {"left", {0, 0, 60, 768}, screen, work, {60, 0}}, {"right", {964, 0, 1024, 768}, screen, work, {554, 0}},
       {"bottom, auto-hidden", {0, 766, 1024, 806}, screen, work, {0, 281}},
+      {"bottom, short", {0, 688, 120, 768}, screen, work, {0, 203}},
       {"on a monitor right of the primary", {1920, 1040, 3200, 1080}, {1920, 0, 3200, 1080}, work, {1920, 555}},
       {"left, on a monitor above and right", {1920, -200, 1980, 1000}, {1920, -200, 3000, 1000}, work, {1980, -200}},
       {"on a monitor left of the primary", {-1280, 984, 0, 1024}, {-1280, 0, 0, 1024}, work, {-1280, 499}},
@@ -311,6 +312,14 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeUserPicturePath));
   return g_realGetProcAddress(module, name);
 }
+int WINAPI FakeDrawTextW(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format) {  // draws through DrawTextExW
+  Logged(0, L"caption", text, length, rect->left, rect->top, rect->right, rect->bottom, format);
+  return DrawTextExW(dc, const_cast<LPWSTR>(text), length, rect, format, nullptr);
+}
+decltype(&ImageList_Create) g_realImageListCreate;
+HIMAGELIST WINAPI FakeImageList_Create(int width, int height, UINT flags, int initial, int grow) {
+  return Logged(g_realImageListCreate(width, height, flags, initial, grow), L"images", width, height, flags, initial, grow);
+}
 HANDLE WINAPI FakeLoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int width, int height, UINT flags) {
   Logged(0, L"load", module != nullptr, name, type, width, height, flags);
   return g_realLoadImageW(module, name, type, width, height, flags);
@@ -338,7 +347,7 @@ TEST(Panel, PixelsAndAccountPicture) {
       {244, 393, Wh}, {100, 392, Wh}, {100, 394, Wh}, {299, 36, G}, {300, 36, L}, {301, 36, F}, {355, 36, L},
       {356, 36, G}, {328, 7, G}, {328, 8, L}, {328, 9, F}, {328, 63, L}, {328, 64, G}, {302, 36, F}, {303, 36, B},
       {352, 36, B}, {353, 36, F}, {328, 10, F}, {328, 11, B}, {328, 60, B}, {328, 61, F}, {260, 200, G},
-      {397, 200, G}, {300, 70, G}, {300, 425, G}};
+      {397, 200, G}, {300, 70, G}, {300, 425, G}, {9, 8, G}, {10, 8, M}, {9, 9, M}, {10, 9, Wh}};  // a corner
   // clang-format on
   for (const PixelRow& row : rows) EXPECT_EQ(row.colour, Pixel(row.x, row.y)) << row.x << ", " << row.y;
   EXPECT_GT(WhitePixels(268, 113), 10);  // "Documents"
@@ -393,27 +402,35 @@ TEST(LinkColumn, HoverPaintAndRelease) {
   const COLORREF highlight = RGB(0x9C, 0xB4, 0xCE), grey = GetSysColor(COLOR_GRAYTEXT);
   for (int y : {110, 150, 160}) MoveTo(300, y);
   UpdateWindow(g_mainWnd);
-  EXPECT_TRUE(highlight == Pixel(390, 146) && grey == Pixel(390, 110));
+  EXPECT_TRUE(highlight == Pixel(390, 146) && grey == Pixel(390, 110) && grey == Pixel(390, 141) &&
+              RGB(0x3C, 0x4A, 0x5E) == Pixel(390, 142));  // the art's outline on the slot's top
   RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   EXPECT_TRUE(highlight == Pixel(390, 146) && WhitePixels(268, 150) > 10);  // "Pictures" over its highlight
   MoveTo(300, 104);
   UpdateWindow(g_mainWnd);
   EXPECT_EQ(grey, Pixel(390, 146));
+  ASSERT_TRUE(FAKE(DrawTextW));
+  wcscpy_s(g_userName, L"kestrel");
+  RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);  // 16384: DT_PATH_ELLIPSIS
+  // clang-format off
+  EXPECT_EQ(L"caption kestrel -1 268 78 398 102 16384;caption Documents -1 268 113 398 138 16384;"
+            L"caption Pictures -1 268 150 398 174 16384;caption Music -1 268 186 398 210 16384;"
+            L"caption Downloads -1 268 222 398 246 16384;caption Computer -1 268 258 398 282 16384;"
+            L"caption Network -1 268 293 398 318 16384;caption Control Panel -1 268 330 398 354 16384;"
+            L"caption Devices and Printers -1 268 366 398 390 16384;caption Run... -1 268 402 398 426 16384;", TakeLog());
+  // clang-format on
 
   wcscpy_s(g_homeDrive, L"C:");
   wcscpy_s(g_homePath, L"\\Users\\kes");
-  std::wstring opened;
-  for (int y : {80, 116, 152, 188, 224, 260, 296, 332, 368, 404, 104}) {  // each slot, then a band
-    MoveTo(300, y);
-    opened += Send(WM_LBUTTONUP, 0, 0) + L"\n";
+  // clang-format off
+  const wchar_t* targets[] = {L"C:\\Users\\kes", L"C:\\Users\\kes\\Documents", L"C:\\Users\\kes\\Pictures",
+      L"C:\\Users\\kes\\Music", L"C:\\Users\\kes\\Downloads", L".\\Computer.lnk", L".\\Network.lnk",
+      L".\\Control Panel.lnk", L".\\Devices and Printers.lnk", L".\\Run.lnk", nullptr};  // and a band
+  // clang-format on
+  for (int slot = 0; slot < 11; ++slot) {
+    MoveTo(300, slot < 10 ? 80 + 36 * slot : 104);
+    EXPECT_EQ(targets[slot] ? Opened(targets[slot]) + L"quit 0;" : L"", Send(WM_LBUTTONUP, 0, 0)) << slot;
   }
-  EXPECT_EQ(Opened(L"C:\\Users\\kes") + L"quit 0;\n" + Opened(L"C:\\Users\\kes\\Documents") + L"quit 0;\n" +
-                Opened(L"C:\\Users\\kes\\Pictures") + L"quit 0;\n" + Opened(L"C:\\Users\\kes\\Music") +
-                L"quit 0;\n" + Opened(L"C:\\Users\\kes\\Downloads") + L"quit 0;\n" +
-                Opened(L".\\Computer.lnk") + L"quit 0;\n" + Opened(L".\\Network.lnk") + L"quit 0;\n" +
-                Opened(L".\\Control Panel.lnk") + L"quit 0;\n" + Opened(L".\\Devices and Printers.lnk") +
-                L"quit 0;\n" + Opened(L".\\Run.lnk") + L"quit 0;\n\n",
-            opened);
   SetEnvironmentVariableW(L"homepath", (L"\\" + std::wstring(1500, L'x')).c_str());
   ReadHomeFolders();
   MoveTo(300, 116);
@@ -426,7 +443,9 @@ TEST(LinkColumn, HoverPaintAndRelease) {
 TEST(PinnedItems, ListingClickAndFolder) {
   ShowPopup();
   std::wstring folder = Tree(L"pinned") + L"\\", listing;
+  g_realImageListCreate = reinterpret_cast<decltype(g_realImageListCreate)>(FAKE(ImageList_Create));
   LoadPinnedItems(folder);
+  EXPECT_EQ(L"images 32 32 33 1 1024;", TakeLog());  // large icons, ILC_COLOR32 | ILC_MASK
   wchar_t shell32[MAX_PATH];
   ExpandEnvironmentStringsW(L"%windir%\\system32\\shell32.dll", shell32, MAX_PATH);
   const std::string icon46 = IconBits(ExtractIconW(nullptr, shell32, 46));
@@ -437,22 +456,22 @@ TEST(PinnedItems, ListingClickAndFolder) {
     TreeView_GetItem(g_treeWnd, &got);
     std::wstring path = g_pinnedPaths.at(got.lParam);
     std::string shown = IconBits(ImageList_GetIcon(images, got.iImage, ILD_NORMAL));
-    bool own = shown == IconBits(GetLargeIconForPath(path));
-    listing += text + (L" " + Text(got.lParam)) + L" " + path.substr(path.find(L"\\trees\\") + 7) +
-               (own               ? L" own"
-                : shown == icon46 ? L" 46"
-                                  : L" ?") +
+    const wchar_t* icon = shown == IconBits(GetLargeIconForPath(path)) ? L" own"
+                          : shown == icon46                            ? L" 46"
+                                                                       : L" ?";
+    listing += text + (L" " + Text(got.lParam)) + L" " + path.substr(path.find(L"\\trees\\") + 7) + icon +
                (got.iImage == got.iSelectedImage ? L"\n" : L" !\n");
   }
   // clang-format off
   EXPECT_EQ(L"Desktop.ini 0 pinned\\Desktop.ini own\nMail 1 pinned\\Mail own\nMail 2 pinned\\Mail.lnk own\n"
             L"Notepad 3 pinned\\Notepad.lnk own\nnotes.lnk 4 pinned\\notes.lnk.txt own\nReadme.txt 5 pinned\\Readme.txt own\n"
-            L"Tools 6 pinned\\Tools own\nWindows Update 7 pinned\\Windows Update.lnk 46\n", listing);
+            L"Tools 6 pinned\\Tools own\nWindows Update 7 pinned\\Windows Update.lnk 46\n"
+            L"windows update 8 pinned\\windows update.lnk own\n", listing);
   // clang-format on
   EXPECT_EQ(nullptr, TreeView_GetSelection(g_treeWnd));
   const int row = TreeView_GetItemHeight(g_treeWnd);        // in pixels: the rows follow from the top
   NMHDR click = {nullptr, 0, static_cast<UINT>(NM_CLICK)};  // from whichever control
-  Aim(g_treeWnd, 100, 8 * row + 4);                         // below the last row
+  Aim(g_treeWnd, 100, 9 * row + 4);                         // below the last row
   EXPECT_EQ(L"", Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)));
   Aim(g_treeWnd, 220, 3 * row + row / 2);  // blank space right of "Notepad"
   EXPECT_EQ(Opened(folder + L"Notepad.lnk") + L"show popup 0;quit 0;",
