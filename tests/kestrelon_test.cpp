@@ -403,7 +403,8 @@ TEST(LinkColumn, HoverPaintAndRelease) {
   for (int y : {110, 150, 160}) MoveTo(300, y);
   UpdateWindow(g_mainWnd);
   EXPECT_TRUE(highlight == Pixel(390, 146) && grey == Pixel(390, 110) && grey == Pixel(390, 141) &&
-              RGB(0x3C, 0x4A, 0x5E) == Pixel(390, 142));  // the art's outline on the slot's top
+              RGB(0x3C, 0x4A, 0x5E) == Pixel(390, 142) &&
+              grey == Pixel(268, 186));  // the art's outline; no text background
   RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   EXPECT_TRUE(highlight == Pixel(390, 146) && WhitePixels(268, 150) > 10);  // "Pictures" over its highlight
   MoveTo(300, 104);
