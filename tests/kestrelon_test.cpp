@@ -347,7 +347,8 @@ TEST(Panel, PixelsAndAccountPicture) {
       {244, 393, Wh}, {100, 392, Wh}, {100, 394, Wh}, {299, 36, G}, {300, 36, L}, {301, 36, F}, {355, 36, L},
       {356, 36, G}, {328, 7, G}, {328, 8, L}, {328, 9, F}, {328, 63, L}, {328, 64, G}, {302, 36, F}, {303, 36, B},
       {352, 36, B}, {353, 36, F}, {328, 10, F}, {328, 11, B}, {328, 60, B}, {328, 61, F}, {260, 200, G},
-      {397, 200, G}, {300, 70, G}, {300, 425, G}, {9, 8, G}, {10, 8, M}, {9, 9, M}, {10, 9, Wh}};  // a corner
+      {397, 200, G}, {300, 70, G}, {300, 425, G}, {9, 8, G}, {10, 8, M}, {9, 9, M}, {10, 9, Wh},  // corners
+      {300, 8, G}, {301, 8, L}, {300, 9, L}, {301, 9, F}};
   // clang-format on
   for (const PixelRow& row : rows) EXPECT_EQ(row.colour, Pixel(row.x, row.y)) << row.x << ", " << row.y;
   EXPECT_GT(WhitePixels(268, 113), 10);  // "Documents"
@@ -402,9 +403,10 @@ TEST(LinkColumn, HoverPaintAndRelease) {
   const COLORREF highlight = RGB(0x9C, 0xB4, 0xCE), grey = GetSysColor(COLOR_GRAYTEXT);
   for (int y : {110, 150, 160}) MoveTo(300, y);
   UpdateWindow(g_mainWnd);
+  const COLORREF outline = RGB(0x3C, 0x4A, 0x5E);  // of the art, stretched over the whole slot
   EXPECT_TRUE(highlight == Pixel(390, 146) && grey == Pixel(390, 110) && grey == Pixel(390, 141) &&
-              RGB(0x3C, 0x4A, 0x5E) == Pixel(390, 142) &&
-              grey == Pixel(268, 186));  // the art's outline; no text background
+              outline == Pixel(390, 142) && outline == Pixel(397, 160) && outline == Pixel(380, 173) &&
+              grey == Pixel(268, 186));  // no text background behind a caption
   RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   EXPECT_TRUE(highlight == Pixel(390, 146) && WhitePixels(268, 150) > 10);  // "Pictures" over its highlight
   MoveTo(300, 104);
