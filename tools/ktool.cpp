@@ -1,5 +1,5 @@
 // Small Windows-side helper for the run and test scripts:
-//   ktool shortcut LINK TARGET [ARGUMENTS [WORKING_DIRECTORY]]   make a shortcut file
+//   ktool shortcut LINK TARGET [ARGUMENTS]   make a shortcut file
 //   ktool resolve LINK                  print "target|arguments|working directory"
 //   ktool wait-window CLASS SECONDS     exit 0 once a visible window of that class exists
 //   ktool open FILE CLASS SECONDS       open FILE as the shell does, wait for the window of
@@ -15,25 +15,9 @@
 #include <cwchar>
 #include <string>
 
-namespace {
+#include "support.h"
 
-int MakeShortcut(int argc, wchar_t** argv) {
-  IShellLinkW* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              reinterpret_cast<void**>(&link))))
-    return 1;
-  link->SetPath(argv[3]);
-  if (argc > 4) link->SetArguments(argv[4]);
-  if (argc > 5) link->SetWorkingDirectory(argv[5]);
-  IPersistFile* file = nullptr;
-  HRESULT saved = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-  if (SUCCEEDED(saved)) {
-    saved = file->Save(argv[2], TRUE);
-    file->Release();
-  }
-  link->Release();
-  return SUCCEEDED(saved) ? 0 : 1;
-}
+namespace {
 
 int ResolveShortcut(wchar_t** argv) {
   IShellLinkW* link = nullptr;
@@ -58,14 +42,9 @@ int ResolveShortcut(wchar_t** argv) {
 }
 
 int WaitWindow(wchar_t** argv) {
-  DWORD limit = static_cast<DWORD>(_wtoi(argv[3])) * 1000;
-  DWORD start = GetTickCount();
-  for (;;) {
-    HWND window = FindWindowW(argv[2], nullptr);
-    if (window && IsWindowVisible(window)) return 0;
-    if (GetTickCount() - start >= limit) return 1;
-    Sleep(50);
-  }
+  HWND window = nullptr;
+  auto shown = [&] { return (window = FindWindowW(argv[2], nullptr)) != nullptr && IsWindowVisible(window); };
+  return WaitFor(shown, static_cast<DWORD>(_wtoi(argv[3])) * 1000) ? 0 : 1;
 }
 
 // The shell hands out no process for a shortcut, so the process is found by its window.
@@ -79,7 +58,7 @@ int OpenAndWait(wchar_t** argv) {
   DWORD limit = static_cast<DWORD>(_wtoi(argv[4])) * 1000;
   DWORD start = GetTickCount();
   HWND window = nullptr;
-  while (!(window = FindWindowW(argv[3], nullptr)) && GetTickCount() - start < limit) Sleep(50);
+  WaitFor([&] { return (window = FindWindowW(argv[3], nullptr)) != nullptr; }, limit);
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
@@ -100,7 +79,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   CoInitialize(nullptr);
   int result = 2;
-  if (!wcscmp(argv[1], L"shortcut") && argc >= 4) result = MakeShortcut(argc, argv);
+  if (!wcscmp(argv[1], L"shortcut") && argc >= 4)
+    result = MakeShortcut(argv[2], argv[3], argc > 4 ? argv[4] : L"") ? 0 : 1;
   if (!wcscmp(argv[1], L"resolve")) result = ResolveShortcut(argv);
   if (!wcscmp(argv[1], L"wait-window") && argc >= 4) result = WaitWindow(argv);
   if (!wcscmp(argv[1], L"open") && argc >= 5) result = OpenAndWait(argv);

@@ -1,0 +1,85 @@
+// The benchmarks and the soak: one program, one part per run (kestrelon_bench PART). A bench
+// part prints its figures and one line per row of the bench table; a soak part prints rows
+// "SOAK<TAB>part<TAB>what<TAB>found<TAB>ok|FAIL" and a last line "DONE". Beside tests/support.h,
+// what only they need: clocks, spreads, scratch folders, real input and the program's pieces
+// set up in-process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+int StartupBench();
+int ProgramsMenuBench();
+int PinnedItemsBench();
+int SoakToggle();
+int SoakPresses();
+int SoakHovers();
+int SoakPrograms2000();
+int SoakPinned2000();
+int Bystander(const char* log);
+
+extern const char* g_part;  // the part this run runs
+
+double NowMs();
+// Handles this thread's messages for a while.
+inline void PumpFor(DWORD ms) {
+  WaitFor([] { return false; }, ms);
+}
+// Private bytes (Wine leaves PrivateUsage at 0 but fills PagefileUsage with the commit charge).
+double PrivateKiB(HANDLE process);
+
+// Figures of one kind over all repetitions.
+struct Spread {
+  std::vector<double> values;
+  double At(double share) const;  // 0: min, 0.5: median, 1: max
+};
+void PrintSpread(const char* what, const Spread& spread);
+// One row of the bench table: "ROW<TAB>what<TAB>kestrelon<TAB>floor<TAB>unit".
+void Row(const std::string& what, double kestrelon, double floor, const char* unit);
+
+std::wstring MakeTempDir(const std::wstring& tag);  // a new empty folder under %TEMP%
+void RemoveTree(const std::wstring& path);
+void WriteTextFile(const std::wstring& path, const char* content);
+// Files (or, with a ".lnk" format, copies of one shortcut to a real program) named by format
+// with one %d, 0 to count - 1.
+void MakeFiles(const std::wstring& folder, const wchar_t* format, int count);
+// Sets homedrive and homepath, which the programs started from here inherit, to folder.
+void SetHome(const std::wstring& folder);
+
+// A top-level window of the class owned by the process, visible or not.
+HWND ProcessWindow(DWORD processId, const wchar_t* className);
+// Sets the cursor (screen coordinates) and waits until GetCursorPos reports it.
+bool PlaceCursor(POINT screen);
+void ClickAt(int x, int y);  // a real left click
+
+// Presses "All Programs" of g_mainWnd: the popup's own procedure, or a window of the popup's
+// size made by MakeMenuOwner, whose press tracks g_menuFolder's menu as the program builds it
+// (or, with g_serialMenus, as BuildSerially builds it). The menu ends as soon as it shows, or
+// after timeoutMs. Gives the time from the command to the menu shown, -1 when it never showed.
+double PressAllPrograms(DWORD timeoutMs);
+HWND MakeMenuOwner();
+// Subclasses the popup so that its menus end as soon as they show; PressAllPrograms then
+// presses its own button.
+void EndMenusOf(HWND popup);
+extern std::wstring g_menuFolder;
+extern bool g_serialMenus;
+extern int g_menusShown, g_menusTimedOut, g_itemsShown;
+// The menu of folder built as a press builds it, or serially.
+void BuildMenu(const std::wstring& folder, bool serial, HMENU menu);
+// The reference build: a depth-first walk that makes each item's icon as it appends the item.
+void BuildSerially(const std::wstring& folder, HMENU menu);
+
+// The popup with its painted panel and link column, made as start-up makes it, in front and
+// painted; null on failure.
+HWND ShowPanelPopup();
+// A visible popup with a tree of the program's styles (g_mainWnd, g_treeWnd), and its end.
+void CreateTreeHost();
+void DestroyTreeHost();
+// Runs work(argument) on a thread while this thread handles messages; false when it did not
+// end in time.
+bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs);
+DWORD WINAPI LoadPinnedThread(void* folder);  // LoadPinnedItems of a std::wstring
