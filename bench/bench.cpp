@@ -1,24 +1,17 @@
 #include "bench.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 #include <psapi.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
+#include <chrono>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
-#include "app/ids.h"
-#include "app/main_window.h"
-#include "app/shell_helpers.h"
-#include "app/state.h"
-#include "panel/link_column.h"
+#include "app/startup.h"
 #include "panel/panel_paint.h"
 #include "pinned/pinned_items.h"
-#include "programs/programs_menu.h"
 
 const char* g_part = "";
 std::wstring g_menuFolder;
@@ -26,10 +19,8 @@ bool g_serialMenus;
 int g_menusShown, g_menusTimedOut, g_itemsShown;
 
 double NowMs() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 double PrivateKiB(HANDLE process) {
@@ -57,24 +48,18 @@ void Row(const std::string& what, double kestrelon, double floor, const char* un
 }
 
 std::wstring MakeTempDir(const std::wstring& tag) {
-  wchar_t temp[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, temp);
   static unsigned counter;
-  for (;;) {
-    std::wstring dir = temp + (L"kt-" + tag) + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                       std::to_wstring(++counter);
-    if (CreateDirectoryW(dir.c_str(), nullptr)) return dir;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return std::wstring();
-  }
+  std::error_code ignored;
+  std::wstring name =
+      L"kt-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+  std::filesystem::path dir = std::filesystem::temp_directory_path(ignored) / name;
+  std::filesystem::remove_all(dir, ignored);  // an earlier run's of the same process id
+  return std::filesystem::create_directory(dir, ignored) ? dir.wstring() : std::wstring();
 }
 
 void RemoveTree(const std::wstring& path) {
   std::error_code ignored;  // what cannot go stays in %TEMP%
   std::filesystem::remove_all(path, ignored);
-}
-
-void WriteTextFile(const std::wstring& path, const char* content) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << content;
 }
 
 void MakeFiles(const std::wstring& folder, const wchar_t* format, int count) {
@@ -85,7 +70,7 @@ void MakeFiles(const std::wstring& folder, const wchar_t* format, int count) {
     wchar_t name[64];
     swprintf_s(name, format, i);
     if (shortcuts) CopyFileW(model.c_str(), (folder + L"\\" + name).c_str(), FALSE);
-    if (!shortcuts) WriteTextFile(folder + L"\\" + name, "x");
+    if (!shortcuts) std::ofstream(std::filesystem::path(folder + L"\\" + name)) << "x";
   }
   DeleteFileW(model.c_str());
 }
@@ -104,6 +89,18 @@ HWND ProcessWindow(DWORD processId, const wchar_t* className) {
   return nullptr;
 }
 
+void ForEachEntry(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& visit) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = found.cFileName;
+    if (name != L"." && name != L".." && name != L"desktop.ini" && name != L"Desktop.ini")
+      visit(folder + L"\\" + name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
 namespace {
 
 // Under load Wine now and then snaps the cursor back to an earlier place.
@@ -114,32 +111,35 @@ bool CursorIsAt(POINT screen) {
 
 }  // namespace
 
-bool PlaceCursor(POINT screen) {
+bool PlaceCursor(POINT screen, DWORD settleMs) {
   SetCursorPos(screen.x, screen.y);
   for (DWORD start = GetTickCount(); !CursorIsAt(screen); Sleep(1))
     if (GetTickCount() - start >= 2000) return false;
-  return true;
-}
-
-void ClickAt(int x, int y) {
-  // The cursor set first, then move, down and up in one call: separate calls lose clicks. The
-  // cursor must still stand there after a moment, or the click's hover state is the old place's.
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    PlaceCursor(POINT{x, y});
-    PumpFor(100);
-    if (CursorIsAt(POINT{x, y})) break;
-  }
-  INPUT inputs[3] = {};
-  for (INPUT& input : inputs) input.type = INPUT_MOUSE;
-  inputs[0].mi.dx = (x * 65536 + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN);
-  inputs[0].mi.dy = (y * 65536 + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN);
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(3, inputs, sizeof(INPUT));
+  PumpFor(settleMs);
+  return CursorIsAt(screen);
 }
 
 namespace {
+
+// The reference build: a depth-first walk that makes each item's icon as it appends the item.
+void BuildSerially(const std::wstring& folder, HMENU menu) {
+  ForEachEntry(folder, [menu](const std::wstring& path, bool isFolder) {
+    // Every entry takes a number, as a press numbers them; a folder's goes unused.
+    if (++g_lastMenuId >= IDC_FIRST_FIXED_COMMAND && g_lastMenuId <= IDC_LAST_FIXED_COMMAND)
+      g_lastMenuId = IDC_LAST_FIXED_COMMAND + 1;
+    std::wstring label = path.substr(path.rfind(L'\\') + 1);
+    if (IsShortcutName(label.c_str())) StripShortcutExtension(&label[0]);
+    HMENU submenu = isFolder ? CreatePopupMenu() : nullptr;
+    if (submenu) AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu), label.c_str());
+    if (!submenu) AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(g_lastMenuId), label.c_str());
+    if (!submenu) g_programEntries.push_back({g_lastMenuId, path});
+    HBITMAP icon = MakeMenuIconBitmap(path);
+    if (!SetMenuItemBitmaps(menu, static_cast<UINT>(GetMenuItemCount(menu) - 1), MF_BYPOSITION, icon,
+                            nullptr))
+      DeleteObject(icon);
+    if (submenu) BuildSerially(path, submenu);
+  });
+}
 
 constexpr UINT_PTR kSafetyTimer = 0x5AFE;
 WNDPROC g_popupProc;
@@ -165,14 +165,19 @@ LRESULT CALLBACK EndingMenusProc(HWND window, UINT message, WPARAM wParam, LPARA
     EndMenu();
     return 0;
   }
-  if (g_popupProc) return CallWindowProcW(g_popupProc, window, message, wParam, lParam);
-  if (message != WM_COMMAND || LOWORD(wParam) != IDC_ALLPROGRAMS)
-    return DefWindowProcW(window, message, wParam, lParam);
+  if (message != WM_COMMAND || LOWORD(wParam) != IDC_ALLPROGRAMS || g_menuFolder.empty())
+    return CallWindowProcW(g_popupProc, window, message, wParam, lParam);
   // As the popup's press does, with the menu of g_menuFolder.
   HMENU root = CreatePopupMenu();
   POINT anchor = {11, 430};  // just below the "All Programs" button's lower-left corner
   ClientToScreen(g_mainWnd, &anchor);
-  BuildMenu(g_menuFolder, g_serialMenus, root);
+  HRESULT com = CoInitialize(nullptr);  // the shell's icon lookups want COM, the tracking not
+  if (g_serialMenus) {
+    BuildSerially(g_menuFolder, root);
+  } else {
+    BuildProgramsMenu(g_menuFolder, L"*", root);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
   TrackPopupMenu(root, TPM_BOTTOMALIGN, anchor.x, anchor.y, 0, g_mainWnd, nullptr);
   DestroyProgramsMenu(root);
   return 0;
@@ -194,61 +199,9 @@ double PressAllPrograms(DWORD timeoutMs) {
   return g_menusShown > shown ? g_menuShownAt - start : -1;
 }
 
-HWND MakeMenuOwner() {
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = EndingMenusProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"KestrelonMenuOwner";
-  RegisterClassW(&windowClass);
-  RECT work = {};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  g_popupProc = nullptr;
-  return g_mainWnd = CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0,
-                                     work.bottom - POPUP_HEIGHT, POPUP_WIDTH, POPUP_HEIGHT, nullptr, nullptr,
-                                     windowClass.hInstance, nullptr);
-}
-
 void EndMenusOf(HWND popup) {
   g_popupProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(popup, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EndingMenusProc)));
-}
-
-void BuildMenu(const std::wstring& folder, bool serial, HMENU menu) {
-  // The shell's icon lookups want COM; the menu is tracked outside it.
-  HRESULT com = CoInitialize(nullptr);
-  if (serial) {
-    BuildSerially(folder, menu);
-  } else {
-    BuildProgramsMenu(folder, L"*", menu);
-  }
-  if (SUCCEEDED(com)) CoUninitialize();
-}
-
-void BuildSerially(const std::wstring& folder, HMENU menu) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::wstring name = found.cFileName, path = folder + L"\\" + name;
-    if (name == L"." || name == L".." || name == L"desktop.ini" || name == L"Desktop.ini") continue;
-    // Every entry takes a number, as a press numbers them; a folder's goes unused.
-    if (++g_lastMenuId >= IDC_FIRST_FIXED_COMMAND && g_lastMenuId <= IDC_LAST_FIXED_COMMAND)
-      g_lastMenuId = IDC_LAST_FIXED_COMMAND + 1;
-    if (IsShortcutName(name.c_str())) StripShortcutExtension(&name[0]);
-    HMENU submenu = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? CreatePopupMenu() : nullptr;
-    if (submenu) {
-      AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu), name.c_str());
-    } else {
-      AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(g_lastMenuId), name.c_str());
-      g_programEntries.push_back({g_lastMenuId, path});
-    }
-    HBITMAP icon = MakeMenuIconBitmap(path);
-    if (!SetMenuItemBitmaps(menu, static_cast<UINT>(GetMenuItemCount(menu) - 1), MF_BYPOSITION, icon,
-                            nullptr))
-      DeleteObject(icon);
-    if (submenu) BuildSerially(path, submenu);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
 }
 
 HWND ShowPanelPopup() {
@@ -256,16 +209,9 @@ HWND ShowPanelPopup() {
   InitCommonControlsEx(&controls);
   g_hInstance = GetModuleHandleW(nullptr);
   g_linkBackBitmap = LoadBitmapW(g_hInstance, L"IDB_LINKBUTTONBACK");
-  // A new process finds the taskbar a moment after the desktop's first process.
-  bool taskbar = WaitFor(
-      [] {
-        HWND tray = FindWindowW(L"Shell_TrayWnd", L"");
-        return tray && GetWindowRect(tray, &g_trayRect) && g_trayRect.top > 0;
-      },
-      10000);
-  if (!g_linkBackBitmap || !taskbar || !RegisterMainClass()) return nullptr;
+  FindTaskbar();
+  if (!g_linkBackBitmap || !RegisterMainClass()) return nullptr;
   CreateMainWindow();
-  if (!g_mainWnd) return nullptr;
   wcsncpy_s(g_userName, ENV_BUFFER_CHARS, L"Kestrel", _TRUNCATE);
   InitLinkSlots();
   LoadUserPicture();
@@ -275,33 +221,33 @@ HWND ShowPanelPopup() {
   return g_mainWnd;
 }
 
-void CreateTreeHost() {
+void MakeHost() {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   g_hInstance = GetModuleHandleW(nullptr);
-  g_mainWnd = CreateWindowExW(WS_EX_TOOLWINDOW, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, POPUP_WIDTH,
-                              POPUP_HEIGHT, nullptr, nullptr, g_hInstance, nullptr);
+  RECT work = {};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  g_mainWnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Static", L"", WS_POPUP | WS_VISIBLE, 0,
+                              work.bottom - POPUP_HEIGHT, POPUP_WIDTH, POPUP_HEIGHT, nullptr, nullptr,
+                              g_hInstance, nullptr);
   g_treeWnd = CreateWindowExW(
       0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE | TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
       14, 13, 230, 375, g_mainWnd, nullptr, g_hInstance, nullptr);
+  EndMenusOf(g_mainWnd);
   PumpFor(50);
 }
 
-void DestroyTreeHost() {
+void DestroyHost() {
   HIMAGELIST images = TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL);
   DestroyWindow(g_mainWnd);
   if (images) ImageList_Destroy(images);
 }
-
 bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs) {
   HANDLE thread = CreateThread(nullptr, 0, work, argument, 0, nullptr);
-  bool ended = thread && WaitFor([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, timeoutMs);
-  if (thread && !ended) {
-    // The thread reads argument: keep it alive until the thread is gone.
-    TerminateThread(thread, 1);
-    WaitForSingleObject(thread, 5000);
-  }
-  if (thread) CloseHandle(thread);
+  bool ended = WaitFor([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, timeoutMs);
+  if (!ended) TerminateThread(thread, 1);  // it reads argument, which must outlive it
+  WaitForSingleObject(thread, 5000);
+  CloseHandle(thread);
   return ended;
 }
 
@@ -311,21 +257,18 @@ DWORD WINAPI LoadPinnedThread(void* folder) {
 }
 
 int main(int argc, char** argv) {
-  const struct {
-    const char* name;
-    int (*run)();
-  } parts[] = {{"startup", StartupBench},          {"programs_menu", ProgramsMenuBench},
-               {"pinned_items", PinnedItemsBench}, {"toggle", SoakToggle},
-               {"presses", SoakPresses},           {"hovers", SoakHovers},
-               {"programs2000", SoakPrograms2000}, {"pinned2000", SoakPinned2000}};
-  if (argc == 3 && !std::strcmp(argv[1], "bystander")) return Bystander(argv[2]);
-  for (const auto& part : parts) {
-    if (argc != 2 || std::strcmp(argv[1], part.name)) continue;
-    g_part = part.name;
-    return part.run();
+  const std::map<std::string, int (*)()> parts = {
+      {"startup", StartupBench},          {"programs_menu", ProgramsMenuBench},
+      {"pinned_items", PinnedItemsBench}, {"toggle", SoakToggle},
+      {"presses", SoakPresses},           {"hovers", SoakHovers},
+      {"programs2000", SoakPrograms2000}, {"pinned2000", SoakPinned2000}};
+  auto part = parts.find(argc == 2 ? argv[1] : "");
+  if (part == parts.end()) {
+    std::fprintf(stderr,
+                 "usage: kestrelon_bench startup|programs_menu|pinned_items (benchmarks), "
+                 "toggle|presses|hovers|programs2000|pinned2000 (soak)\n");
+    return 2;
   }
-  std::fprintf(stderr,
-               "usage: kestrelon_bench startup|programs_menu|pinned_items|toggle|presses|hovers|"
-               "programs2000|pinned2000, or bystander LOG\n");
-  return 2;
+  g_part = argv[1];
+  return part->second();
 }

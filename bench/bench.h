@@ -5,11 +5,23 @@
 // set up in-process.
 #pragma once
 
+// The headers every part uses.
 #include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/ids.h"
+#include "app/main_window.h"
+#include "app/shell_helpers.h"
+#include "app/state.h"
+#include "panel/link_column.h"
+#include "programs/programs_menu.h"
 #include "support.h"
 
 int StartupBench();
@@ -20,7 +32,6 @@ int SoakPresses();
 int SoakHovers();
 int SoakPrograms2000();
 int SoakPinned2000();
-int Bystander(const char* log);
 
 extern const char* g_part;  // the part this run runs
 
@@ -43,7 +54,6 @@ void Row(const std::string& what, double kestrelon, double floor, const char* un
 
 std::wstring MakeTempDir(const std::wstring& tag);  // a new empty folder under %TEMP%
 void RemoveTree(const std::wstring& path);
-void WriteTextFile(const std::wstring& path, const char* content);
 // Files (or, with a ".lnk" format, copies of one shortcut to a real program) named by format
 // with one %d, 0 to count - 1.
 void MakeFiles(const std::wstring& folder, const wchar_t* format, int count);
@@ -52,33 +62,30 @@ void SetHome(const std::wstring& folder);
 
 // A top-level window of the class owned by the process, visible or not.
 HWND ProcessWindow(DWORD processId, const wchar_t* className);
-// Sets the cursor (screen coordinates) and waits until GetCursorPos reports it.
-bool PlaceCursor(POINT screen);
-void ClickAt(int x, int y);  // a real left click
+// Sets the cursor (screen coordinates) and waits until GetCursorPos reports it; then, under load
+// Wine now and then snapping it back to an earlier place, whether it still stands there after
+// settleMs.
+bool PlaceCursor(POINT screen, DWORD settleMs = 0);
 
-// Presses "All Programs" of g_mainWnd: the popup's own procedure, or a window of the popup's
-// size made by MakeMenuOwner, whose press tracks g_menuFolder's menu as the program builds it
-// (or, with g_serialMenus, as BuildSerially builds it). The menu ends as soon as it shows, or
-// after timeoutMs. Gives the time from the command to the menu shown, -1 when it never showed.
+// Presses "All Programs" of g_mainWnd, whose menus end as soon as they show (EndMenusOf), or
+// after timeoutMs: the popup's own press, or with g_menuFolder set, the menu of that folder as
+// the program builds it (with g_serialMenus, as BuildSerially builds it) tracked where the
+// popup tracks its own. Gives the time from the command to the menu shown, -1 when none showed.
 double PressAllPrograms(DWORD timeoutMs);
-HWND MakeMenuOwner();
-// Subclasses the popup so that its menus end as soon as they show; PressAllPrograms then
-// presses its own button.
-void EndMenusOf(HWND popup);
+void EndMenusOf(HWND window);
 extern std::wstring g_menuFolder;
 extern bool g_serialMenus;
 extern int g_menusShown, g_menusTimedOut, g_itemsShown;
-// The menu of folder built as a press builds it, or serially.
-void BuildMenu(const std::wstring& folder, bool serial, HMENU menu);
-// The reference build: a depth-first walk that makes each item's icon as it appends the item.
-void BuildSerially(const std::wstring& folder, HMENU menu);
+// Calls visit(path, isFolder) for every entry of folder but ".", ".." and desktop.ini.
+void ForEachEntry(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& visit);
 
 // The popup with its painted panel and link column, made as start-up makes it, in front and
 // painted; null on failure.
 HWND ShowPanelPopup();
-// A visible popup with a tree of the program's styles (g_mainWnd, g_treeWnd), and its end.
-void CreateTreeHost();
-void DestroyTreeHost();
+// A visible window where the popup stands, with a tree of the program's styles (g_mainWnd,
+// g_treeWnd), its menus ended as they show; and its end.
+void MakeHost();
+void DestroyHost();
 // Runs work(argument) on a thread while this thread handles messages; false when it did not
 // end in time.
 bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs);

@@ -25,6 +25,14 @@ LRESULT CALLBACK FloorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+#ifdef FLOOR_CONTROLS
+void AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, RECT place, int id) {
+  CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, place.left, place.top, place.right,
+                  place.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                  GetModuleHandleW(nullptr), nullptr);
+}
+#endif
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -37,37 +45,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const wchar_t* name = L"KestrelonFloor";
   DWORD style = WS_POPUP | WS_VISIBLE, exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
 #endif
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof(windowClass);
+  WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = FloorWndProc;
   windowClass.hInstance = instance;
   windowClass.hbrBackground = GetSysColorBrush(COLOR_GRAYTEXT);
   windowClass.lpszClassName = name;
-  RegisterClassExW(&windowClass);
+  RegisterClassW(&windowClass);
   RECT tray = {};
   GetWindowRect(FindWindowW(L"Shell_TrayWnd", L""), &tray);
-  HWND popup = CreateWindowExW(exStyle, name, L"", style, 0, tray.top - POPUP_HEIGHT, POPUP_WIDTH,
-                               POPUP_HEIGHT, nullptr, nullptr, instance, nullptr);
+  [[maybe_unused]] HWND popup =
+      CreateWindowExW(exStyle, name, L"", style, 0, tray.top - POPUP_HEIGHT, POPUP_WIDTH, POPUP_HEIGHT,
+                      nullptr, nullptr, instance, nullptr);
 #ifdef FLOOR_CONTROLS
-  struct {
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style;
-    RECT place;  // left, top, width, height
-    int id;
-  } const children[] = {{L"Button", L"Shut down...", 0, {265, 443, 85, 22}, IDC_SHUTDOWN},
-                        {WC_TREEVIEWW,
-                         L"",
-                         TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
-                         {14, 13, 230, 375},
-                         IDC_PINNEDTREE},
-                        {L"Button", L"     All Programs", BS_LEFT, {10, 397, 238, 28}, IDC_ALLPROGRAMS}};
-  for (const auto& child : children)
-    CreateWindowExW(0, child.className, child.text, WS_CHILD | WS_VISIBLE | child.style, child.place.left,
-                    child.place.top, child.place.right, child.place.bottom, popup,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(child.id)), instance, nullptr);
-#else
-  (void)popup;
+  // The popup's three controls at their places (left, top, width, height).
+  AddControl(popup, L"Button", L"Shut down...", 0, {265, 443, 85, 22}, IDC_SHUTDOWN);
+  AddControl(popup, WC_TREEVIEWW, L"", TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
+             {14, 13, 230, 375}, IDC_PINNEDTREE);
+  AddControl(popup, L"Button", L"     All Programs", BS_LEFT, {10, 397, 238, 28}, IDC_ALLPROGRAMS);
 #endif
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

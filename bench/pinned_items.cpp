@@ -2,30 +2,20 @@
 // costs (enumeration and one icon lookup per entry), and how long a message to the tree waits
 // while the loader runs.
 //   bash tools/bench.sh pinned_items
-#include <windows.h>
-#include <commctrl.h>
 
-#include <algorithm>
-#include <atomic>
-#include <cstdio>
-#include <string>
-
-#include "app/shell_helpers.h"
-#include "app/state.h"
 #include "bench.h"
+
+#include <atomic>
 
 namespace {
 
+// What any pass must do: enumerate the folder and look up each entry's icon.
 DWORD WINAPI FloorThread(void* folder) {
-  WIN32_FIND_DATAW found;
   const std::wstring& base = *static_cast<std::wstring*>(folder);
-  HANDLE search = FindFirstFileW((base + L"*.*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  do {
-    HICON icon = GetLargeIconForPath(base + found.cFileName);
+  ForEachEntry(base.substr(0, base.size() - 1), [](const std::wstring& path, bool) {
+    HICON icon = GetLargeIconForPath(path);
     if (icon) DestroyIcon(icon);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  });
   return 0;
 }
 
@@ -54,7 +44,7 @@ DWORD WINAPI ProbeThread(void*) {
 // Runs work on a thread while this thread handles the tree's messages and a probe measures
 // them; gives the pass's time and the worst delay.
 std::pair<double, double> RunPass(LPTHREAD_START_ROUTINE work, std::wstring* folder, bool untilLastInsert) {
-  CreateTreeHost();
+  MakeHost();
   g_treeProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(g_treeWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimedTreeProc)));
   g_worstDelayMs = 0;
@@ -67,7 +57,7 @@ std::pair<double, double> RunPass(LPTHREAD_START_ROUTINE work, std::wstring* fol
   WaitFor([&] { return WaitForSingleObject(probe, 0) == WAIT_OBJECT_0; }, 5000);
   CloseHandle(probe);
   SetWindowLongPtrW(g_treeWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_treeProc));
-  DestroyTreeHost();
+  DestroyHost();
   return {end - start, g_worstDelayMs};
 }
 
@@ -78,13 +68,6 @@ void Measure(int count) {
   RunPass(FloorThread, &folder, false);  // warms the shell's icon cache
   auto floor = RunPass(FloorThread, &folder, false);
   auto loader = RunPass(LoadPinnedThread, &folder, true);
-  std::printf(
-      "%5d entries: last item in tree %8.1f ms | floor (enumeration + icon calls) %8.1f ms | ratio %.2f\n",
-      count, loader.first, floor.first, loader.first / floor.first);
-  std::printf(
-      "%5d entries: worst message delay to the tree while loading %6.1f ms | during floor %6.1f ms | ratio "
-      "%.2f\n",
-      count, loader.second, floor.second, loader.second / std::max(floor.second, 0.001));
   std::string entries = "pinned items, " + std::to_string(count) + " entries: ";
   Row(entries + "last item in tree (floor: enumeration + icon calls)", loader.first, floor.first, "ms");
   Row(entries + "worst message delay while loading (floor: during the floor)", loader.second, floor.second,

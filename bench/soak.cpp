@@ -2,23 +2,13 @@
 // rows and "DONE", and ends with 1 when a row failed. GetGuiResources says 0 under Wine, so
 // objects are counted through this program's own imports, which the program's code linked in
 // here calls.
-#include <windows.h>
-#include <commctrl.h>
-#include <shellapi.h>
+#include "bench.h"
+
 #include <tlhelp32.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cwchar>
-#include <fstream>
 #include <map>
 #include <set>
-#include <string>
-
-#include "app/state.h"
-#include "bench.h"
-#include "panel/link_column.h"
-#include "programs/programs_menu.h"
 
 namespace {
 
@@ -76,10 +66,20 @@ Handle Forget(Handle handle) {
   return handle;
 }
 
-// Count##function stands in for function, which it reaches through real##function.
-#define COUNTED(Type, function, parameters, call) \
-  decltype(&function) real##function;             \
-  Type WINAPI Count##function parameters { return call; }
+// The imports counted: Count##function stands in for function, which it reaches through
+// real##function. A call the code never makes is not imported and stays unpatched.
+struct Hook {
+  const char* name;
+  void* replacement;
+  void** real;
+};
+std::vector<Hook> g_hooks;
+#define COUNTED(Type, function, parameters, call)                                                  \
+  decltype(&function) real##function;                                                              \
+  Type WINAPI Count##function parameters { return call; }                                          \
+  bool hooked##function = (g_hooks.push_back({#function, reinterpret_cast<void*>(Count##function), \
+                                              reinterpret_cast<void**>(&real##function)}),         \
+                           true);
 COUNTED(HMENU, CreatePopupMenu, (), (++g_made["menus"], *g_menus.insert(realCreatePopupMenu()).first))
 COUNTED(HBITMAP, CreateCompatibleBitmap, (HDC dc, int x, int y),
         Note("bitmaps", realCreateCompatibleBitmap(dc, x, y)))
@@ -96,28 +96,9 @@ COUNTED(BOOL, DestroyIcon, (HICON icon), realDestroyIcon(Forget(icon)))
 COUNTED(HDC, GetDC, (HWND window), Tally(realGetDC(window), 1))
 COUNTED(int, ReleaseDC, (HWND window, HDC dc), Tally(realReleaseDC(window, dc), -1))
 
-// Every create and free this program imports, counted from now on; a call the code never
-// makes is not imported and stays unpatched.
-#define COUNT(function) \
-  { #function, reinterpret_cast < void*>(Count##function), reinterpret_cast < void**>(&real##function) }
+// Every create and free above counted from now on.
 void CountObjects() {
-  const struct {
-    const char* name;
-    void* replacement;
-    void** real;
-  } counters[] = {COUNT(CreatePopupMenu),
-                  COUNT(CreateCompatibleBitmap),
-                  COUNT(CreateCompatibleDC),
-                  COUNT(CreateFontIndirectW),
-                  COUNT(CreatePen),
-                  COUNT(CreateSolidBrush),
-                  COUNT(DeleteObject),
-                  COUNT(DeleteDC),
-                  COUNT(GetDC),
-                  COUNT(ReleaseDC),
-                  COUNT(ImageList_GetIcon),
-                  COUNT(DestroyIcon)};
-  for (const auto& counter : counters) *counter.real = PatchImport(counter.name, counter.replacement);
+  for (const Hook& hook : g_hooks) *hook.real = PatchImport(hook.name, hook.replacement);
 }
 
 // One row per kind of object made: how many were made and how many are still alive.
@@ -288,7 +269,7 @@ std::wstring MakeEntries(const wchar_t* tag, const wchar_t* format) {
 // One programs menu over 2,000 entries, real icon lookups included.
 int SoakPrograms2000() {
   g_menuFolder = MakeEntries(L"soak-programs", L"Entry %04d \x05E9&\xD83D\xDC26.txt");
-  MakeMenuOwner();
+  MakeHost();
   CountObjects();
   DWORD start = GetTickCount();
   PressAllPrograms(300000);
@@ -302,7 +283,7 @@ int SoakPrograms2000() {
         g_itemsShown == 2000 && distinct == 2000 && entries == distinct);
   Check("menus shown, press to close", Format("%lld, %lld s", g_menusShown, seconds), g_menusShown == 1);
   ObjectRows(" after the menu");
-  DestroyWindow(g_mainWnd);
+  DestroyHost();
   RemoveTree(g_menuFolder);
   return Done();
 }
@@ -310,7 +291,7 @@ int SoakPrograms2000() {
 // One pinned items pass over 2,000 entries into a real tree.
 int SoakPinned2000() {
   std::wstring folder = MakeEntries(L"soak-pinned", L"Pin %04d \x05E9&\xD83D\xDC26.txt") + L"\\";
-  CreateTreeHost();
+  MakeHost();
   CountObjects();
   DWORD start = GetTickCount();
   bool ended = RunOnThread(LoadPinnedThread, &folder, 300000);
@@ -320,46 +301,7 @@ int SoakPinned2000() {
   Check("tree items / pinned paths", Format("%lld / %lld", items, PinnedPathCount()),
         items == 2000 && PinnedPathCount() == 2000);
   ObjectRows(" after the pass");
-  DestroyTreeHost();
+  DestroyHost();
   RemoveTree(folder);
   return Done();
-}
-
-namespace {
-
-std::string g_bystanderLog;
-
-void AppendLine(const std::string& line) {
-  std::ofstream(g_bystanderLog, std::ios::app | std::ios::binary) << line << "\n";
-}
-
-LRESULT CALLBACK BystanderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_QUERYENDSESSION)
-    AppendLine(Format("queryendsession %#llx", static_cast<long long>(lParam)));
-  if (message == WM_ENDSESSION)
-    AppendLine(
-        Format("endsession %llu %#llx", static_cast<long long>(wParam), static_cast<long long>(lParam)));
-  if ((message == WM_ENDSESSION && wParam) || message == WM_TIMER) ExitProcess(message == WM_TIMER ? 3 : 0);
-  return message == WM_QUERYENDSESSION ? TRUE : DefWindowProcW(window, message, wParam, lParam);
-}
-
-}  // namespace
-
-// Stands in for another application of the session (tools/soak.sh session): owns a window and
-// appends one line per end-of-session message it gets to the log. Ends with 0 once the session
-// ends it, 3 if nothing came within a minute, so that nothing waits for it for ever.
-int Bystander(const char* log) {
-  g_bystanderLog = log;
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = BystanderProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"SessionBystander";
-  RegisterClassW(&windowClass);
-  HWND window = CreateWindowW(L"SessionBystander", L"Bystander", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 20,
-                              200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-  SetTimer(window, 1, 60 * 1000, nullptr);
-  AppendLine("started");
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
-  return 2;
 }

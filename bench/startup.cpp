@@ -1,17 +1,9 @@
 // Start-up, toggle, memory and size of kestrelon.exe against the least a program can do.
-#include <windows.h>
+#include "bench.h"
+
 #include <process.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <string>
-#include <vector>
-
-#include "app/ids.h"
-#include "app/main_window.h"
-#include "bench.h"
-#include "panel/link_column.h"
-#include "programs/programs_menu.h"
+#include <filesystem>
 
 namespace {
 
@@ -44,39 +36,33 @@ enum class Closer {
 
 struct Contestant {
   std::wstring exe;
-  const wchar_t* windowClass;
   Closer closer;
-  Spread* visible;
-  Spread* toggle;
-  double* privateKiB;
-  std::string name;
+  Spread visible, toggle;
+  double privateKiB;
 };
 
 // Starts the program, times its first paint, then ends it as its closer says and times that
 // (process creation of the closing program to the exit of the first).
-bool MeasureOnce(const Contestant& c) {
+bool MeasureOnce(Contestant& c) {
   double start = NowMs();
   PROCESS_INFORMATION run = Start(g_home, c.exe), second = {};
-  if (!WaitForPaint(true, 10000)) {
-    ExitCode(run, 0);
-    return false;
-  }
-  c.visible->values.push_back(NowMs() - start);
+  if (!WaitForPaint(true, 10000)) return ExitCode(run, 0), false;
+  c.visible.values.push_back(NowMs() - start);
   PumpFor(300);
-  if (c.privateKiB) *c.privateKiB = PrivateKiB(run.hProcess);
+  c.privateKiB = PrivateKiB(run.hProcess);
   double toggleStart = NowMs();
-  if (c.closer == Closer::kSecondStart) second = Start(g_home, c.exe);
-  if (c.closer == Closer::kToggleFloor) second = Start(g_home, Beside(L"floor_toggle.exe"));
+  if (c.closer == Closer::kSecondStart || c.closer == Closer::kToggleFloor)
+    second = Start(g_home, c.closer == Closer::kSecondStart ? c.exe : Beside(L"floor_toggle.exe"));
   // The trivial process starts, looks once for a window and exits.
-  if (c.closer == Closer::kTrivial) {
-    intptr_t spawned = _wspawnl(_P_NOWAIT, Beside(L"ktool.exe").c_str(), L"ktool", L"wait-window",
-                                L"KestrelonFloor", L"0", nullptr);
-    second.hProcess = spawned == -1 ? nullptr : reinterpret_cast<HANDLE>(spawned);
-  }
+  intptr_t trivial = c.closer != Closer::kTrivial
+                         ? 0
+                         : _wspawnl(_P_NOWAIT, Beside(L"ktool.exe").c_str(), L"ktool", L"wait-window",
+                                    L"KestrelonFloor", L"0", nullptr);
+  second.hProcess = trivial > 0 ? reinterpret_cast<HANDLE>(trivial) : second.hProcess;
   if (c.closer == Closer::kTrivial || c.closer == Closer::kMessage)
-    PostMessageW(FindWindowW(c.windowClass, nullptr), WM_DESTROY, 0, 0);
+    PostMessageW(ProcessWindow(run.dwProcessId, nullptr), WM_DESTROY, 0, 0);
   bool ended = WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0;
-  if (c.toggle && ended) c.toggle->values.push_back(NowMs() - toggleStart);
+  if (ended && c.closer != Closer::kMessage) c.toggle.values.push_back(NowMs() - toggleStart);
   if (second.hProcess) ExitCode(second, 10000);
   ExitCode(run, 1000);
   // Let the screen lose the panel, and the ended processes' aftermath settle, before the next
@@ -84,6 +70,21 @@ bool MeasureOnce(const Contestant& c) {
   WaitForPaint(false, 3000);
   Sleep(500);
   return ended;
+}
+
+// A real left click; Wine can snap the cursor back to where it was, so it is placed until it stays.
+void ClickAt(int x, int y) {
+  // The cursor set first, then move, down and up in one call: separate calls lose clicks.
+  for (int attempt = 0; attempt < 3 && !PlaceCursor(POINT{x, y}, 100); ++attempt) {
+  }
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+  inputs[0].mi.dx = (x * 65536 + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN);
+  inputs[0].mi.dy = (y * 65536 + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN);
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(3, inputs, sizeof(INPUT));
 }
 
 bool MenuShown() {
@@ -150,17 +151,10 @@ void MeasureUse() {
   RemoveTree(programs);
 }
 
-double FileKiB(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data = {};
-  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-  return static_cast<double>(data.nFileSizeLow) / 1024.0;
-}
-
-// The value of an environment variable, empty when unset or too long.
+// The value of an environment variable, empty when unset.
 std::wstring Variable(const wchar_t* name) {
-  wchar_t value[4 * MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(name, value, 4 * MAX_PATH);
-  return length < 4 * MAX_PATH ? value : L"";
+  const wchar_t* value = _wgetenv(name);
+  return value ? value : L"";
 }
 
 }  // namespace
@@ -171,61 +165,54 @@ int StartupBench() {
   std::wstring kestrelon = Beside(L"kestrelon.exe"), floor = Beside(L"floor_window.exe");
   std::wstring runsText = Variable(L"KESTRELON_BENCH_RUNS");
   int runs = runsText.empty() ? 20 : std::max(1, _wtoi(runsText.c_str()));
-  Spread visible, toggle, floorToggle, windowVisible, trivialToggle, controlsVisible;
-  double oursKiB = 0, leastKiB = 0;
   // One measured start each, in an order that turns by one place every repetition: where a
   // start falls in the sequence shifts its figures by more than the differences looked for.
-  std::vector<Contestant> contestants = {
-      {kestrelon, MAIN_CLASS_NAME, Closer::kSecondStart, &visible, &toggle, &oursKiB, "kestrelon"},
-      {floor, L"KestrelonFloor", Closer::kTrivial, &windowVisible, &trivialToggle, &leastKiB, "floor window"},
-      {kestrelon, MAIN_CLASS_NAME, Closer::kToggleFloor, &visible, &floorToggle, nullptr,
-       "kestrelon closed by the toggle floor"},
-      {Beside(L"floor_controls.exe"), L"KestrelonControlsFloor", Closer::kMessage, &controlsVisible, nullptr,
-       nullptr, "three-control floor"}};
+  std::vector<Contestant> contestants = {{kestrelon, Closer::kSecondStart, {}, {}, 0},
+                                         {floor, Closer::kTrivial, {}, {}, 0},
+                                         {kestrelon, Closer::kToggleFloor, {}, {}, 0},
+                                         {Beside(L"floor_controls.exe"), Closer::kMessage, {}, {}, 0}};
   // Other builds of the program to compare with in the same run (before and after a change).
-  std::wstring baselines = Variable(L"KESTRELON_BENCH_BASELINE");
-  std::vector<Spread> based(2 *
-                            static_cast<size_t>(std::count(baselines.begin(), baselines.end(), L';') + 1));
-  for (size_t from = 0, to = 0; from < baselines.size(); from = to + 1) {
-    to = std::min(baselines.find(L';', from), baselines.size());
-    if (to == from) continue;
-    Spread* spreads = &based[2 * (contestants.size() - 4)];
-    contestants.push_back({baselines.substr(from, to - from), MAIN_CLASS_NAME, Closer::kSecondStart, spreads,
-                           spreads + 1, nullptr, "baseline " + std::to_string(contestants.size() - 4)});
-  }
+  std::wstring baselines = Variable(L"KESTRELON_BENCH_BASELINE") + L";";
+  for (size_t from = 0, to = 0; (to = baselines.find(L';', from)) != std::wstring::npos; from = to + 1)
+    if (to > from)
+      contestants.push_back({baselines.substr(from, to - from), Closer::kSecondStart, {}, {}, 0});
   for (int i = 0; i < runs; ++i) {
     for (size_t turn = 0; turn < contestants.size(); ++turn) {
-      const Contestant& c = contestants[(turn + static_cast<size_t>(i)) % contestants.size()];
-      if (!MeasureOnce(c)) std::printf("%s run %d failed\n", c.name.c_str(), i);
+      Contestant& c = contestants[(turn + static_cast<size_t>(i)) % contestants.size()];
+      if (!MeasureOnce(c))
+        std::printf("%ls (closer %d) run %d failed\n", c.exe.c_str(), static_cast<int>(c.closer), i);
     }
   }
-  std::printf("start to first paint and toggle, %d interleaved repetitions:\n", runs);
-  PrintSpread("kestrelon start to visible", visible);
-  PrintSpread("floor: minimal window start to visible", windowVisible);
-  PrintSpread("floor: three-control window start to visible", controlsVisible);
-  PrintSpread("kestrelon toggle (second start to first exit)", toggle);
-  PrintSpread("floor: FindWindowW + SendMessageW program to kestrelon's exit", floorToggle);
-  PrintSpread("floor: trivial process (minimal window closed)", trivialToggle);
+  Spread visible = contestants[0].visible, &window = contestants[1].visible,
+         &controls = contestants[3].visible;
+  visible.values.insert(visible.values.end(), contestants[2].visible.values.begin(),
+                        contestants[2].visible.values.end());
+  Spread &toggle = contestants[0].toggle, &floorToggle = contestants[2].toggle,
+         &trivial = contestants[1].toggle;
+  // The table shows this build's spreads and its floors'; other builds' are printed here.
   for (size_t b = 4; b < contestants.size(); ++b) {
     std::printf("baseline %ls:\n", contestants[b].exe.c_str());
-    PrintSpread("baseline start to visible", *contestants[b].visible);
-    PrintSpread("baseline toggle (second start to first exit)", *contestants[b].toggle);
+    PrintSpread("baseline start to visible", contestants[b].visible);
+    PrintSpread("baseline toggle (second start to first exit)", contestants[b].toggle);
   }
   const char* names[] = {"min", "median", "max"};
   for (int at = 0; at < 3; ++at)
     Row(std::string("start to visible, ") + names[at] + " (floor: minimal window)", visible.At(at / 2.0),
-        windowVisible.At(at / 2.0), "ms");
+        window.At(at / 2.0), "ms");
   for (int at = 0; at < 3; ++at)
     Row(std::string("start to visible, ") + names[at] + " (floor: window with the three controls)",
-        visible.At(at / 2.0), controlsVisible.At(at / 2.0), "ms");
+        visible.At(at / 2.0), controls.At(at / 2.0), "ms");
   for (int at = 0; at < 3; ++at)
     Row(std::string("toggle: second start to first exit, ") + names[at] +
             " (floor: FindWindowW + SendMessageW)",
         toggle.At(at / 2.0), floorToggle.At(at / 2.0), "ms");
   Row("toggle: second start to first exit, median (floor: a trivial process)", toggle.At(0.5),
-      trivialToggle.At(0.5), "ms");
-  Row("private bytes after start (floor: the minimal window)", oursKiB, leastKiB, "KiB");
-  Row("size of the program", FileKiB(kestrelon), FileKiB(floor), "KiB");
+      trivial.At(0.5), "ms");
+  Row("private bytes after start (floor: the minimal window)", contestants[0].privateKiB,
+      contestants[1].privateKiB, "KiB");
+  std::error_code ignored;
+  Row("size of the program", static_cast<double>(std::filesystem::file_size(kestrelon, ignored)) / 1024,
+      static_cast<double>(std::filesystem::file_size(floor, ignored)) / 1024, "KiB");
   if (Variable(L"KESTRELON_BENCH_STARTS_ONLY").empty()) MeasureUse();
   RemoveTree(g_home);
   return 0;

@@ -5,6 +5,10 @@
 //   ktool open FILE CLASS SECONDS       open FILE as the shell does, wait for the window of
 //                                       that class it brings, then for its process to end, and
 //                                       exit with that process's exit code
+//   ktool bystander LOG                 stand in for another application of the session: own a
+//                                       window, append one line per end-of-session message it
+//                                       gets to LOG, exit 0 once the session ends it, 3 if
+//                                       nothing came within a minute
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -70,11 +74,44 @@ int OpenAndWait(wchar_t** argv) {
   return static_cast<int>(code);
 }
 
+const wchar_t* g_bystanderLog;
+
+void AppendLine(const char* format, unsigned long long a = 0, unsigned long long b = 0) {
+  FILE* log = _wfopen(g_bystanderLog, L"ab");
+  if (!log) return;
+  std::fprintf(log, format, a, b);
+  std::fclose(log);
+}
+
+LRESULT CALLBACK BystanderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_QUERYENDSESSION)
+    AppendLine("queryendsession %#llx\n", static_cast<unsigned long long>(lParam));
+  if (message == WM_ENDSESSION)
+    AppendLine("endsession %llu %#llx\n", wParam, static_cast<unsigned long long>(lParam));
+  if (message == WM_TIMER || (message == WM_ENDSESSION && wParam)) ExitProcess(message == WM_TIMER ? 3 : 0);
+  return message == WM_QUERYENDSESSION ? TRUE : DefWindowProcW(window, message, wParam, lParam);
+}
+
+int Bystander(wchar_t** argv) {
+  g_bystanderLog = argv[2];
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = BystanderProc;
+  windowClass.lpszClassName = L"SessionBystander";
+  RegisterClassW(&windowClass);
+  HWND window = CreateWindowW(L"SessionBystander", L"Bystander", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 20,
+                              200, 100, nullptr, nullptr, nullptr, nullptr);
+  SetTimer(window, 1, 60 * 1000, nullptr);
+  AppendLine("started\n");
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+  return 2;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    fwprintf(stderr, L"usage: ktool shortcut|resolve|wait-window ...\n");
+    fwprintf(stderr, L"usage: ktool shortcut|resolve|wait-window|open|bystander ...\n");
     return 2;
   }
   CoInitialize(nullptr);
@@ -84,6 +121,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!wcscmp(argv[1], L"resolve")) result = ResolveShortcut(argv);
   if (!wcscmp(argv[1], L"wait-window") && argc >= 4) result = WaitWindow(argv);
   if (!wcscmp(argv[1], L"open") && argc >= 5) result = OpenAndWait(argv);
+  if (!wcscmp(argv[1], L"bystander")) result = Bystander(argv);
   CoUninitialize();
   return result;
 }

@@ -47,7 +47,7 @@ session_action() {
   local name=$1 keys=$2 call=$3 result=$4 session_ends=$5 found="" ok=ok
   local log=$work/$name.bystander relay=$work/$name.relay code=$work/$name.exit
   enter_wine "$session_state" "$bin/desktop_keeper.exe"
-  "$wine" "$bin/kestrelon_bench.exe" bystander "$(windows_path "$log")" </dev/null >/dev/null 2>&1 &
+  "$wine" "$bin/ktool.exe" bystander "$(windows_path "$log")" </dev/null >/dev/null 2>&1 &
   local bystander=$!
   if ! "$wine" "$bin/ktool.exe" wait-window SessionBystander 30 </dev/null >/dev/null 2>&1; then
     found="no bystander window"
