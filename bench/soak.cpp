@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -68,12 +69,7 @@ Handle Forget(Handle handle) {
 
 // The imports counted: Count##function stands in for function, which it reaches through
 // real##function. A call the code never makes is not imported and stays unpatched.
-struct Hook {
-  const char* name;
-  void* replacement;
-  void** real;
-};
-std::vector<Hook> g_hooks;
+std::vector<std::tuple<const char*, void*, void**>> g_hooks;  // name, stand-in, real
 #define COUNTED(Type, function, parameters, call)                                                  \
   decltype(&function) real##function;                                                              \
   Type WINAPI Count##function parameters { return call; }                                          \
@@ -98,7 +94,7 @@ COUNTED(int, ReleaseDC, (HWND window, HDC dc), Tally(realReleaseDC(window, dc), 
 
 // Every create and free above counted from now on.
 void CountObjects() {
-  for (const Hook& hook : g_hooks) *hook.real = PatchImport(hook.name, hook.replacement);
+  for (auto& [name, replacement, real] : g_hooks) *real = PatchImport(name, replacement);
 }
 
 // One row per kind of object made: how many were made and how many are still alive.

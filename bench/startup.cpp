@@ -4,6 +4,7 @@
 #include <process.h>
 
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -92,36 +93,6 @@ bool MenuShown() {
   return menu && IsWindowVisible(menu);
 }
 
-// Presses "All Programs" with a real click and closes the menu again, count times.
-int ClickAllPrograms(HWND popup, int count) {
-  RECT rect;
-  GetWindowRect(popup, &rect);
-  int shown = 0;
-  for (int i = 0; i < count; ++i) {
-    ClickAt(rect.left + 120, rect.top + 410);
-    shown += WaitFor(MenuShown, 5000);
-    PostMessageW(popup, WM_CANCELMODE, 0, 0);
-    WaitFor([] { return !MenuShown(); }, 5000);
-  }
-  return shown;
-}
-
-// Moves the cursor over the link column, a slot at a time, count times.
-void HoverLinks(HWND popup, int count) {
-  InitLinkSlots();
-  RECT rect;
-  GetWindowRect(popup, &rect);
-  for (int i = 0; i < count; ++i) {
-    const RECT& slot = g_linkSlots[i % LINK_SLOT_COUNT].hot;
-    SetCursorPos(rect.left + slot.left + 40 + i % 7, rect.top + slot.top + 10);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE;  // relative 0: a move where the cursor already is
-    SendInput(1, &input, sizeof(INPUT));
-    PumpFor(5);
-  }
-}
-
 // Private bytes of one popup after start, after 100 presses and after 1,000 hover moves.
 void MeasureUse() {
   const std::wstring programs = std::wstring(PROGRAMS_FOLDER) + L"\\Kestrelon Bench";
@@ -132,11 +103,29 @@ void MeasureUse() {
   WaitFor([&] { return (popup = ProcessWindow(run.dwProcessId, MAIN_CLASS_NAME)) && IsWindowVisible(popup); },
           10000);
   WaitFor(PanelPainted, 10000);
+  RECT rect;
+  GetWindowRect(popup, &rect);
+  InitLinkSlots();
   double kib[4] = {};
   int shown = 0;
   for (int step = 0; step < 4; ++step) {
-    if (step == 1 || step == 2) shown += ClickAllPrograms(popup, step == 1 ? 10 : 90);
-    if (step == 3) HoverLinks(popup, 1000);
+    // Steps 1 and 2: 10 and 90 presses of "All Programs" with a real click, each menu closed again.
+    for (int i = 0; i < (step == 1 ? 10 : step == 2 ? 90 : 0); ++i) {
+      ClickAt(rect.left + 120, rect.top + 410);
+      shown += WaitFor(MenuShown, 5000);
+      PostMessageW(popup, WM_CANCELMODE, 0, 0);
+      WaitFor([] { return !MenuShown(); }, 5000);
+    }
+    // Step 3: 1,000 moves over the link column, a slot at a time.
+    for (int i = 0; i < (step == 3 ? 1000 : 0); ++i) {
+      const RECT& slot = g_linkSlots[i % LINK_SLOT_COUNT].hot;
+      SetCursorPos(rect.left + slot.left + 40 + i % 7, rect.top + slot.top + 10);
+      INPUT input = {};
+      input.type = INPUT_MOUSE;
+      input.mi.dwFlags = MOUSEEVENTF_MOVE;  // relative 0: a move where the cursor already is
+      SendInput(1, &input, sizeof(INPUT));
+      PumpFor(5);
+    }
     PumpFor(500);
     kib[step] = PrivateKiB(run.hProcess);
   }
@@ -151,20 +140,15 @@ void MeasureUse() {
   RemoveTree(programs);
 }
 
-// The value of an environment variable, empty when unset.
-std::wstring Variable(const wchar_t* name) {
-  const wchar_t* value = _wgetenv(name);
-  return value ? value : L"";
-}
-
 }  // namespace
 
 int StartupBench() {
   g_home = MakeTempDir(L"bench-home");
   SetHome(g_home);
   std::wstring kestrelon = Beside(L"kestrelon.exe"), floor = Beside(L"floor_window.exe");
-  std::wstring runsText = Variable(L"KESTRELON_BENCH_RUNS");
-  int runs = runsText.empty() ? 20 : std::max(1, _wtoi(runsText.c_str()));
+  const wchar_t *runsText = _wgetenv(L"KESTRELON_BENCH_RUNS"),
+                *baselineText = _wgetenv(L"KESTRELON_BENCH_BASELINE");
+  int runs = runsText ? std::max(1, _wtoi(runsText)) : 20;
   // One measured start each, in an order that turns by one place every repetition: where a
   // start falls in the sequence shifts its figures by more than the differences looked for.
   std::vector<Contestant> contestants = {{kestrelon, Closer::kSecondStart, {}, {}, 0},
@@ -172,7 +156,7 @@ int StartupBench() {
                                          {kestrelon, Closer::kToggleFloor, {}, {}, 0},
                                          {Beside(L"floor_controls.exe"), Closer::kMessage, {}, {}, 0}};
   // Other builds of the program to compare with in the same run (before and after a change).
-  std::wstring baselines = Variable(L"KESTRELON_BENCH_BASELINE") + L";";
+  std::wstring baselines = std::wstring(baselineText ? baselineText : L"") + L";";
   for (size_t from = 0, to = 0; (to = baselines.find(L';', from)) != std::wstring::npos; from = to + 1)
     if (to > from)
       contestants.push_back({baselines.substr(from, to - from), Closer::kSecondStart, {}, {}, 0});
@@ -183,37 +167,34 @@ int StartupBench() {
         std::printf("%ls (closer %d) run %d failed\n", c.exe.c_str(), static_cast<int>(c.closer), i);
     }
   }
-  Spread visible = contestants[0].visible, &window = contestants[1].visible,
-         &controls = contestants[3].visible;
-  visible.values.insert(visible.values.end(), contestants[2].visible.values.begin(),
-                        contestants[2].visible.values.end());
-  Spread &toggle = contestants[0].toggle, &floorToggle = contestants[2].toggle,
-         &trivial = contestants[1].toggle;
+  const auto& [ours, window, oursByFloor, controls] =
+      std::tie(contestants[0], contestants[1], contestants[2], contestants[3]);
+  Spread visible = ours.visible;  // Kestrelon's starts, whatever closed them
+  visible.values.insert(visible.values.end(), oursByFloor.visible.values.begin(),
+                        oursByFloor.visible.values.end());
   // The table shows this build's spreads and its floors'; other builds' are printed here.
   for (size_t b = 4; b < contestants.size(); ++b) {
     std::printf("baseline %ls:\n", contestants[b].exe.c_str());
     PrintSpread("baseline start to visible", contestants[b].visible);
     PrintSpread("baseline toggle (second start to first exit)", contestants[b].toggle);
   }
-  const char* names[] = {"min", "median", "max"};
-  for (int at = 0; at < 3; ++at)
-    Row(std::string("start to visible, ") + names[at] + " (floor: minimal window)", visible.At(at / 2.0),
-        window.At(at / 2.0), "ms");
-  for (int at = 0; at < 3; ++at)
-    Row(std::string("start to visible, ") + names[at] + " (floor: window with the three controls)",
-        visible.At(at / 2.0), controls.At(at / 2.0), "ms");
-  for (int at = 0; at < 3; ++at)
-    Row(std::string("toggle: second start to first exit, ") + names[at] +
-            " (floor: FindWindowW + SendMessageW)",
-        toggle.At(at / 2.0), floorToggle.At(at / 2.0), "ms");
-  Row("toggle: second start to first exit, median (floor: a trivial process)", toggle.At(0.5),
-      trivial.At(0.5), "ms");
-  Row("private bytes after start (floor: the minimal window)", contestants[0].privateKiB,
-      contestants[1].privateKiB, "KiB");
+  auto spreadRows = [](const std::string& what, const std::string& floorName, const Spread& ours,
+                       const Spread& floor) {
+    const char* at[] = {"min", "median", "max"};
+    for (int i = 0; i < 3; ++i)
+      Row(what + ", " + at[i] + " (floor: " + floorName + ")", ours.At(i / 2.0), floor.At(i / 2.0), "ms");
+  };
+  spreadRows("start to visible", "minimal window", visible, window.visible);
+  spreadRows("start to visible", "window with the three controls", visible, controls.visible);
+  spreadRows("toggle: second start to first exit", "FindWindowW + SendMessageW", ours.toggle,
+             oursByFloor.toggle);
+  Row("toggle: second start to first exit, median (floor: a trivial process)", ours.toggle.At(0.5),
+      window.toggle.At(0.5), "ms");
+  Row("private bytes after start (floor: the minimal window)", ours.privateKiB, window.privateKiB, "KiB");
   std::error_code ignored;
   Row("size of the program", static_cast<double>(std::filesystem::file_size(kestrelon, ignored)) / 1024,
       static_cast<double>(std::filesystem::file_size(floor, ignored)) / 1024, "KiB");
-  if (Variable(L"KESTRELON_BENCH_STARTS_ONLY").empty()) MeasureUse();
+  if (!_wgetenv(L"KESTRELON_BENCH_STARTS_ONLY")) MeasureUse();
   RemoveTree(g_home);
   return 0;
 }

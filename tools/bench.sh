@@ -15,7 +15,7 @@ for bench in pinned_items programs_menu startup; do
   case "$bench" in *"$filter"*) ;; *) continue ;; esac
   echo "== $bench"
   "$root/tools/wine-exec.sh" "$build" "$build/bin/kestrelon_bench.exe" "$bench" | tr -d '\r' |
-    tee >(grep '^ROW' >>"$rows") | grep -v '^ROW'
+    tee >(grep '^ROW' >>"$rows") | { grep -v '^ROW' || true; }
 done
 
 echo
