@@ -30,16 +30,15 @@ double PrivateKiB(HANDLE process) {
   return static_cast<double>(counters.PagefileUsage) / 1024.0;
 }
 
-double Spread::At(double share) const {
-  if (values.empty()) return 0;
-  std::vector<double> sorted = values;
+double At(const Spread& spread, double share) {
+  Spread sorted = spread;
   std::sort(sorted.begin(), sorted.end());
-  return sorted[std::min(sorted.size() - 1, static_cast<size_t>(share * static_cast<double>(sorted.size())))];
+  return sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, static_cast<size_t>(share * sorted.size()))];
 }
 
 void PrintSpread(const char* what, const Spread& spread) {
-  std::printf("  %-58s min %9.1f  median %9.1f  max %9.1f ms (%zu)\n", what, spread.At(0), spread.At(0.5),
-              spread.At(1), spread.values.size());
+  std::printf("  %-58s min %9.1f  median %9.1f  max %9.1f ms (%zu)\n", what, At(spread, 0), At(spread, 0.5),
+              At(spread, 1), spread.size());
 }
 
 void Row(const std::string& what, double kestrelon, double floor, const char* unit) {
@@ -53,7 +52,7 @@ std::wstring MakeTempDir(const std::wstring& tag) {
   std::wstring name =
       L"kt-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
   std::filesystem::path dir = std::filesystem::temp_directory_path(ignored) / name;
-  std::filesystem::remove_all(dir, ignored);  // an earlier run's of the same process id
+  std::filesystem::remove_all(dir, ignored);  // left by an earlier run with the same process id
   return std::filesystem::create_directory(dir, ignored) ? dir.wstring() : std::wstring();
 }
 
@@ -63,6 +62,8 @@ void RemoveTree(const std::wstring& path) {
 }
 
 void MakeFiles(const std::wstring& folder, const wchar_t* format, int count) {
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
   // Copies of one shortcut: Wine starts a menu builder for every shortcut saved through the shell.
   std::wstring model = folder + L"\\model.lnk";
   bool shortcuts = IsShortcutName(format) && MakeShortcut(model, Beside(L"ktool.exe"), L"bench");
@@ -151,10 +152,9 @@ LRESULT CALLBACK EndingMenusProc(HWND window, UINT message, WPARAM wParam, LPARA
     g_menuShownAt = NowMs();
     g_menuEnded = true;
     ++g_menusShown;
-    HWND menuWindow = reinterpret_cast<HWND>(lParam);
-    HMENU menu =
-        IsWindow(menuWindow) ? reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
-    g_itemsShown = menu ? GetMenuItemCount(menu) : -1;
+    // The items of the menu window's menu; -1 when it has none.
+    g_itemsShown = GetMenuItemCount(
+        reinterpret_cast<HMENU>(SendMessageW(reinterpret_cast<HWND>(lParam), MN_GETHMENU, 0, 0)));
     EndMenu();
     return 0;
   }
@@ -183,6 +183,12 @@ LRESULT CALLBACK EndingMenusProc(HWND window, UINT message, WPARAM wParam, LPARA
   return 0;
 }
 
+// Subclasses window so that its menus end as soon as they show.
+void EndMenusOf(HWND popup) {
+  g_popupProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(popup, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EndingMenusProc)));
+}
+
 }  // namespace
 
 double PressAllPrograms(DWORD timeoutMs) {
@@ -199,11 +205,6 @@ double PressAllPrograms(DWORD timeoutMs) {
   return g_menusShown > shown ? g_menuShownAt - start : -1;
 }
 
-void EndMenusOf(HWND popup) {
-  g_popupProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(popup, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EndingMenusProc)));
-}
-
 HWND ShowPanelPopup() {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
   InitCommonControlsEx(&controls);
@@ -218,6 +219,7 @@ HWND ShowPanelPopup() {
   WaitFor([] { return SetForegroundWindow(g_mainWnd) && GetForegroundWindow() == g_mainWnd; }, 2000);
   UpdateWindow(g_mainWnd);
   PumpFor(100);
+  EndMenusOf(g_mainWnd);
   return g_mainWnd;
 }
 
@@ -242,6 +244,7 @@ void DestroyHost() {
   DestroyWindow(g_mainWnd);
   if (images) ImageList_Destroy(images);
 }
+
 bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs) {
   HANDLE thread = CreateThread(nullptr, 0, work, argument, 0, nullptr);
   bool ended = WaitFor([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, timeoutMs);
@@ -252,7 +255,7 @@ bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs) {
 }
 
 DWORD WINAPI LoadPinnedThread(void* folder) {
-  LoadPinnedItems(*static_cast<const std::wstring*>(folder));
+  LoadPinnedItems(*static_cast<const std::wstring*>(folder) + L"\\");
   return 0;
 }
 

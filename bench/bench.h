@@ -43,11 +43,10 @@ inline void PumpFor(DWORD ms) {
 // Private bytes (Wine leaves PrivateUsage at 0 but fills PagefileUsage with the commit charge).
 double PrivateKiB(HANDLE process);
 
-// Figures of one kind over all repetitions.
-struct Spread {
-  std::vector<double> values;
-  double At(double share) const;  // 0: min, 0.5: median, 1: max
-};
+// Figures of one kind over all repetitions, and the one at a share of them in order (0: min,
+// 0.5: median, 1: max).
+using Spread = std::vector<double>;
+double At(const Spread& spread, double share);
 void PrintSpread(const char* what, const Spread& spread);
 // One row of the bench table: "ROW<TAB>what<TAB>kestrelon<TAB>floor<TAB>unit".
 void Row(const std::string& what, double kestrelon, double floor, const char* unit);
@@ -55,7 +54,7 @@ void Row(const std::string& what, double kestrelon, double floor, const char* un
 std::wstring MakeTempDir(const std::wstring& tag);  // a new empty folder under %TEMP%
 void RemoveTree(const std::wstring& path);
 // Files (or, with a ".lnk" format, copies of one shortcut to a real program) named by format
-// with one %d, 0 to count - 1.
+// with one %d, 0 to count - 1, in folder, which is made when missing.
 void MakeFiles(const std::wstring& folder, const wchar_t* format, int count);
 // Sets homedrive and homepath, which the programs started from here inherit, to folder.
 void SetHome(const std::wstring& folder);
@@ -67,12 +66,12 @@ HWND ProcessWindow(DWORD processId, const wchar_t* className);
 // settleMs.
 bool PlaceCursor(POINT screen, DWORD settleMs = 0);
 
-// Presses "All Programs" of g_mainWnd, whose menus end as soon as they show (EndMenusOf), or
-// after timeoutMs: the popup's own press, or with g_menuFolder set, the menu of that folder as
-// the program builds it (with g_serialMenus, as BuildSerially builds it) tracked where the
-// popup tracks its own. Gives the time from the command to the menu shown, -1 when none showed.
+// Presses "All Programs" of g_mainWnd, made by ShowPanelPopup or MakeHost, and ends the menu
+// as soon as it shows, or after timeoutMs. On the popup it is the popup's own press; on the host
+// it tracks the menu of g_menuFolder where the popup tracks its own, built as a press builds it
+// or, with g_serialMenus, by the serial reference build (each item's icon made as the walk
+// appends the item). Gives the time from the command to the menu shown, -1 when none showed.
 double PressAllPrograms(DWORD timeoutMs);
-void EndMenusOf(HWND window);
 extern std::wstring g_menuFolder;
 extern bool g_serialMenus;
 extern int g_menusShown, g_menusTimedOut, g_itemsShown;
@@ -80,7 +79,7 @@ extern int g_menusShown, g_menusTimedOut, g_itemsShown;
 void ForEachEntry(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& visit);
 
 // The popup with its painted panel and link column, made as start-up makes it, in front and
-// painted; null on failure.
+// painted, its menus ended as they show; null on failure.
 HWND ShowPanelPopup();
 // A visible window where the popup stands, with a tree of the program's styles (g_mainWnd,
 // g_treeWnd), its menus ended as they show; and its end.
@@ -89,4 +88,4 @@ void DestroyHost();
 // Runs work(argument) on a thread while this thread handles messages; false when it did not
 // end in time.
 bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs);
-DWORD WINAPI LoadPinnedThread(void* folder);  // LoadPinnedItems of a std::wstring
+DWORD WINAPI LoadPinnedThread(void* folder);  // LoadPinnedItems of a std::wstring folder

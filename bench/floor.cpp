@@ -25,14 +25,6 @@ LRESULT CALLBACK FloorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-#ifdef FLOOR_CONTROLS
-void AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, RECT place, int id) {
-  CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, place.left, place.top, place.right,
-                  place.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                  GetModuleHandleW(nullptr), nullptr);
-}
-#endif
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -58,6 +50,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                       nullptr, nullptr, instance, nullptr);
 #ifdef FLOOR_CONTROLS
   // The popup's three controls at their places (left, top, width, height).
+  auto AddControl = [instance](HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                               RECT place, int id) {
+    CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, place.left, place.top, place.right,
+                    place.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                    nullptr);
+  };
   AddControl(popup, L"Button", L"Shut down...", 0, {265, 443, 85, 22}, IDC_SHUTDOWN);
   AddControl(popup, WC_TREEVIEWW, L"", TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
              {14, 13, 230, 375}, IDC_PINNEDTREE);

@@ -11,8 +11,7 @@ namespace {
 
 // What any pass must do: enumerate the folder and look up each entry's icon.
 DWORD WINAPI FloorThread(void* folder) {
-  const std::wstring& base = *static_cast<std::wstring*>(folder);
-  ForEachEntry(base.substr(0, base.size() - 1), [](const std::wstring& path, bool) {
+  ForEachEntry(*static_cast<std::wstring*>(folder), [](const std::wstring& path, bool) {
     HICON icon = GetLargeIconForPath(path);
     if (icon) DestroyIcon(icon);
   });
@@ -56,15 +55,13 @@ std::pair<double, double> RunPass(LPTHREAD_START_ROUTINE work, std::wstring* fol
   g_probing = false;
   WaitFor([&] { return WaitForSingleObject(probe, 0) == WAIT_OBJECT_0; }, 5000);
   CloseHandle(probe);
-  SetWindowLongPtrW(g_treeWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_treeProc));
   DestroyHost();
   return {end - start, g_worstDelayMs};
 }
 
 void Measure(int count) {
-  std::wstring dir = MakeTempDir(L"pinned-bench");
-  MakeFiles(dir, L"item %04d.lnk", count);
-  std::wstring folder = dir + L"\\";
+  std::wstring folder = MakeTempDir(L"pinned-bench");
+  MakeFiles(folder, L"item %04d.lnk", count);
   RunPass(FloorThread, &folder, false);  // warms the shell's icon cache
   auto floor = RunPass(FloorThread, &folder, false);
   auto loader = RunPass(LoadPinnedThread, &folder, true);
@@ -72,7 +69,7 @@ void Measure(int count) {
   Row(entries + "last item in tree (floor: enumeration + icon calls)", loader.first, floor.first, "ms");
   Row(entries + "worst message delay while loading (floor: during the floor)", loader.second, floor.second,
       "ms");
-  RemoveTree(dir);
+  RemoveTree(folder);
 }
 
 }  // namespace

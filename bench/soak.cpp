@@ -129,14 +129,11 @@ int SoakToggle() {
   SetCursorPos(900, 100);  // off the popup: hover paints are another part's business
   std::wstring home = MakeTempDir(L"soak-home");
   SetHome(home);
-  int completed = 0, failures = 0;
-  DWORD worstToggleMs = 0;
+  long long completed = 0, failures = 0, worstToggleMs = 0;
   for (int pair = 0; pair < pairs && failures < 3; ++pair) {
     PROCESS_INFORMATION first = Start(home);
-    HWND popup = nullptr;
     bool shown = WaitFor(
-        [&] { return (popup = ProcessWindow(first.dwProcessId, L"Kestrelon")) && IsWindowVisible(popup); },
-        10000);
+        [&] { return IsWindowVisible(ProcessWindow(first.dwProcessId, L"Kestrelon")) != FALSE; }, 10000);
     bool secondWindow = false;
     int secondExit = -2;
     DWORD start = GetTickCount();
@@ -150,16 +147,15 @@ int SoakToggle() {
       secondExit = ExitCode(second, 1000);
     }
     int firstExit = ExitCode(first);
-    DWORD toggleMs = GetTickCount() - start;
+    long long toggleMs = GetTickCount() - start;
     worstToggleMs = std::max(toggleMs, worstToggleMs);
-    if (shown && firstExit == 0 && secondExit == 0 && !secondWindow) {
-      ++completed;
-    } else {
-      ++failures;
-      std::printf("pair %d: popup %s, first exit %d, second exit %d%s, %lu ms\n", pair + 1,
+    bool ok = shown && firstExit == 0 && secondExit == 0 && !secondWindow;
+    completed += ok;
+    failures += !ok;
+    if (!ok)
+      std::printf("pair %d: popup %s, first exit %d, second exit %d%s, %lld ms\n", pair + 1,
                   shown ? "shown" : "never shown", firstExit, secondExit,
                   secondWindow ? ", the second start made a window" : "", toggleMs);
-    }
   }
   Check("start/toggle pairs completed", Format("%lld of %lld", completed, pairs), completed == pairs);
   Check("worst toggle: second start to both ended", Format("%lld ms", worstToggleMs), true);
@@ -181,14 +177,9 @@ int SoakPresses() {
   // One fixed name, so that a run that crashed leaves no second tree for the next to walk.
   std::wstring tree = std::wstring(PROGRAMS_FOLDER) + L"\\Kestrelon Soak";
   RemoveTree(tree);
-  CreateDirectoryW(tree.c_str(), nullptr);
-  for (int folder = 0; folder < 10; ++folder) {
-    std::wstring path = tree + L"\\Folder " + std::to_wstring(folder);
-    CreateDirectoryW(path.c_str(), nullptr);
-    MakeFiles(path, L"File %d.txt", 100);
-  }
+  for (int folder = 0; folder < 10; ++folder)
+    MakeFiles(tree + L"\\Folder " + std::to_wstring(folder), L"File %d.txt", 100);
   if (!ShowPanelPopup()) return Check("in-process popup", "not made", false), Done();
-  EndMenusOf(g_mainWnd);
   PatchImport("SHGetFileInfoW", reinterpret_cast<void*>(NoFileInfo));
   PressAllPrograms(60000);  // warm-up: the first press loads the menu and icon code
   PumpFor(100);
@@ -254,17 +245,10 @@ int SoakHovers() {
   return Done();
 }
 
-// A 2,000-entry folder: its names carry an ampersand, right-to-left text and a character
-// outside the BMP.
-std::wstring MakeEntries(const wchar_t* tag, const wchar_t* format) {
-  std::wstring folder = MakeTempDir(tag);
-  MakeFiles(folder, format, 2000);
-  return folder;
-}
-
 // One programs menu over 2,000 entries, real icon lookups included.
 int SoakPrograms2000() {
-  g_menuFolder = MakeEntries(L"soak-programs", L"Entry %04d \x05E9&\xD83D\xDC26.txt");
+  // Names with an ampersand, right-to-left text and a character outside the BMP.
+  MakeFiles(g_menuFolder = MakeTempDir(L"soak-programs"), L"Entry %04d \x05E9&\xD83D\xDC26.txt", 2000);
   MakeHost();
   CountObjects();
   DWORD start = GetTickCount();
@@ -286,7 +270,8 @@ int SoakPrograms2000() {
 
 // One pinned items pass over 2,000 entries into a real tree.
 int SoakPinned2000() {
-  std::wstring folder = MakeEntries(L"soak-pinned", L"Pin %04d \x05E9&\xD83D\xDC26.txt") + L"\\";
+  std::wstring folder = MakeTempDir(L"soak-pinned");
+  MakeFiles(folder, L"Pin %04d \x05E9&\xD83D\xDC26.txt", 2000);  // names as in programs2000
   MakeHost();
   CountObjects();
   DWORD start = GetTickCount();

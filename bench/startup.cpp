@@ -48,7 +48,7 @@ bool MeasureOnce(Contestant& c) {
   double start = NowMs();
   PROCESS_INFORMATION run = Start(g_home, c.exe), second = {};
   if (!WaitForPaint(true, 10000)) return ExitCode(run, 0), false;
-  c.visible.values.push_back(NowMs() - start);
+  c.visible.push_back(NowMs() - start);
   PumpFor(300);
   c.privateKiB = PrivateKiB(run.hProcess);
   double toggleStart = NowMs();
@@ -63,7 +63,7 @@ bool MeasureOnce(Contestant& c) {
   if (c.closer == Closer::kTrivial || c.closer == Closer::kMessage)
     PostMessageW(ProcessWindow(run.dwProcessId, nullptr), WM_DESTROY, 0, 0);
   bool ended = WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0;
-  if (ended && c.closer != Closer::kMessage) c.toggle.values.push_back(NowMs() - toggleStart);
+  if (ended && c.closer != Closer::kMessage) c.toggle.push_back(NowMs() - toggleStart);
   if (second.hProcess) ExitCode(second, 10000);
   ExitCode(run, 1000);
   // Let the screen lose the panel, and the ended processes' aftermath settle, before the next
@@ -96,7 +96,6 @@ bool MenuShown() {
 // Private bytes of one popup after start, after 100 presses and after 1,000 hover moves.
 void MeasureUse() {
   const std::wstring programs = std::wstring(PROGRAMS_FOLDER) + L"\\Kestrelon Bench";
-  CreateDirectoryW(programs.c_str(), nullptr);
   MakeFiles(programs, L"Program %d.txt", 20);
   PROCESS_INFORMATION run = Start(g_home);
   HWND popup = nullptr;
@@ -130,8 +129,8 @@ void MeasureUse() {
     kib[step] = PrivateKiB(run.hProcess);
   }
   std::printf(
-      "private bytes (KiB): after start %.0f, after 10 presses %.0f, after 100 presses (%d menus shown) "
-      "%.0f, after 1000 hovers %.0f\n",
+      "private bytes (KiB): after start %.0f, 10 presses %.0f, 100 presses (%d menus shown) %.0f, 1000 "
+      "hovers %.0f\n",
       kib[0], kib[1], shown, kib[2], kib[3]);
   Row("private bytes after 100 All Programs presses (floor: after start)", kib[2], kib[0], "KiB");
   Row("private bytes after 1,000 hover moves (floor: after start)", kib[3], kib[0], "KiB");
@@ -170,8 +169,7 @@ int StartupBench() {
   const auto& [ours, window, oursByFloor, controls] =
       std::tie(contestants[0], contestants[1], contestants[2], contestants[3]);
   Spread visible = ours.visible;  // Kestrelon's starts, whatever closed them
-  visible.values.insert(visible.values.end(), oursByFloor.visible.values.begin(),
-                        oursByFloor.visible.values.end());
+  visible.insert(visible.end(), oursByFloor.visible.begin(), oursByFloor.visible.end());
   // The table shows this build's spreads and its floors'; other builds' are printed here.
   for (size_t b = 4; b < contestants.size(); ++b) {
     std::printf("baseline %ls:\n", contestants[b].exe.c_str());
@@ -182,14 +180,14 @@ int StartupBench() {
                        const Spread& floor) {
     const char* at[] = {"min", "median", "max"};
     for (int i = 0; i < 3; ++i)
-      Row(what + ", " + at[i] + " (floor: " + floorName + ")", ours.At(i / 2.0), floor.At(i / 2.0), "ms");
+      Row(what + ", " + at[i] + " (floor: " + floorName + ")", At(ours, i / 2.0), At(floor, i / 2.0), "ms");
   };
   spreadRows("start to visible", "minimal window", visible, window.visible);
   spreadRows("start to visible", "window with the three controls", visible, controls.visible);
   spreadRows("toggle: second start to first exit", "FindWindowW + SendMessageW", ours.toggle,
              oursByFloor.toggle);
-  Row("toggle: second start to first exit, median (floor: a trivial process)", ours.toggle.At(0.5),
-      window.toggle.At(0.5), "ms");
+  Row("toggle: second start to first exit, median (floor: a trivial process)", At(ours.toggle, 0.5),
+      At(window.toggle, 0.5), "ms");
   Row("private bytes after start (floor: the minimal window)", ours.privateKiB, window.privateKiB, "KiB");
   std::error_code ignored;
   Row("size of the program", static_cast<double>(std::filesystem::file_size(kestrelon, ignored)) / 1024,

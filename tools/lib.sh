@@ -22,9 +22,9 @@ cmake_build() {
 # enter_wine STATE_DIR KEEPER_EXE: starts what is not running yet of the Wine world of STATE_DIR
 # (tools/wine-env.sh) and exports its DISPLAY and WINEPREFIX.
 enter_wine() {
-  local lines
+  local lines line
   lines=$("$root/tools/wine-env.sh" ensure "$@")
-  eval "$(sed 's/^/export /' <<<"$lines")"
+  while IFS= read -r line; do export "${line?}"; done <<<"$lines"
 }
 
 # wait_until SECONDS COMMAND...: true as soon as the command succeeds, false when time is up.

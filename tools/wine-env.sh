@@ -83,7 +83,8 @@ ensure)
   exec 9>"$state/lock"
   flock 9
   start_display
-  export DISPLAY=":$(cat "$state/display")"
+  DISPLAY=":$(cat "$state/display")"
+  export DISPLAY
   make_prefix
   start_server_and_keeper
   echo "DISPLAY=$DISPLAY"
