@@ -56,11 +56,6 @@ std::wstring MakeTempDir(const std::wstring& tag) {
   return std::filesystem::create_directory(dir, ignored) ? dir.wstring() : std::wstring();
 }
 
-void RemoveTree(const std::wstring& path) {
-  std::error_code ignored;  // what cannot go stays in %TEMP%
-  std::filesystem::remove_all(path, ignored);
-}
-
 void MakeFiles(const std::wstring& folder, const wchar_t* format, int count) {
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);

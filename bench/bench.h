@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,14 +25,9 @@
 #include "programs/programs_menu.h"
 #include "support.h"
 
-int StartupBench();
-int ProgramsMenuBench();
-int PinnedItemsBench();
-int SoakToggle();
-int SoakPresses();
-int SoakHovers();
-int SoakPrograms2000();
-int SoakPinned2000();
+// The parts: the benchmarks, then the soak's; each gives the exit code of its run.
+int StartupBench(), ProgramsMenuBench(), PinnedItemsBench();
+int SoakToggle(), SoakPresses(), SoakHovers(), SoakPrograms2000(), SoakPinned2000();
 
 extern const char* g_part;  // the part this run runs
 
@@ -52,7 +48,11 @@ void PrintSpread(const char* what, const Spread& spread);
 void Row(const std::string& what, double kestrelon, double floor, const char* unit);
 
 std::wstring MakeTempDir(const std::wstring& tag);  // a new empty folder under %TEMP%
-void RemoveTree(const std::wstring& path);
+// What cannot go stays in %TEMP%.
+inline void RemoveTree(const std::wstring& path) {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
 // Files (or, with a ".lnk" format, copies of one shortcut to a real program) named by format
 // with one %d, 0 to count - 1, in folder, which is made when missing.
 void MakeFiles(const std::wstring& folder, const wchar_t* format, int count);

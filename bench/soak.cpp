@@ -8,6 +8,7 @@
 
 #include <cwchar>
 #include <map>
+#include <mutex>
 #include <set>
 #include <tuple>
 
@@ -22,7 +23,7 @@ void Check(const char* what, const std::string& found, bool ok) {
 }
 
 int Done() {
-  std::printf("DONE\n");
+  std::puts("DONE");
   return g_failed ? 1 : 0;
 }
 
@@ -41,14 +42,13 @@ std::map<std::string, std::set<void*>> g_live;
 std::map<std::string, long long> g_made, g_deleted;
 long long g_windowDcs;
 std::set<HMENU> g_menus;
-SRWLOCK g_lock = SRWLOCK_INIT;  // the pinned loader makes its icons on a thread of its own
+std::mutex g_lock;  // the pinned loader makes its icons on a thread of its own
 
 template <typename Handle>
 Handle Note(const char* kind, Handle handle) {
-  AcquireSRWLockExclusive(&g_lock);
+  std::lock_guard<std::mutex> hold(g_lock);
   if (handle) g_live[kind].insert(reinterpret_cast<void*>(handle));
   g_made[kind] += handle != nullptr;
-  ReleaseSRWLockExclusive(&g_lock);
   return handle;
 }
 
@@ -61,9 +61,8 @@ Result Tally(Result result, int step) {
 
 template <typename Handle>
 Handle Forget(Handle handle) {
-  AcquireSRWLockExclusive(&g_lock);
+  std::lock_guard<std::mutex> hold(g_lock);
   for (auto& kind : g_live) g_deleted[kind.first] += static_cast<long long>(kind.second.erase(handle));
-  ReleaseSRWLockExclusive(&g_lock);
   return handle;
 }
 
