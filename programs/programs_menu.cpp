@@ -54,8 +54,7 @@ struct MenuWalk {
   size_t firstEntry;                       // this press's first entry in g_programEntries
   int numbersLeft;                         // numbers this press may still hand out
   std::vector<FolderIdentity> ancestors;   // the folders being walked, outermost first
-  bool iconsAtOnce;                        // each icon made as its item is appended
-  std::vector<PendingIcon> pendingIcons;   // otherwise: the items still without an icon
+  std::vector<PendingIcon> pendingIcons;   // the items still without an icon
   std::vector<std::wstring> pendingPaths;  // and the path of each
 };
 
@@ -121,15 +120,10 @@ void SetItemIcon(HMENU menu, UINT position, HBITMAP icon) {
   if (!SetMenuItemBitmaps(menu, position, MF_BYPOSITION, icon, nullptr)) DeleteObject(icon);
 }
 
-// Gives the menu's last item the icon of path, now or once the walk is done.
+// Gives the menu's last item the icon of path once the walk is done.
 void SetLastItemIcon(HMENU menu, const std::wstring& path, MenuWalk& walk) {
-  UINT position = static_cast<UINT>(GetMenuItemCount(menu) - 1);
-  if (walk.iconsAtOnce) {
-    SetItemIcon(menu, position, MakeMenuIconBitmap(path.c_str()));
-  } else {
-    walk.pendingIcons.push_back({menu, position});
-    walk.pendingPaths.push_back(path);
-  }
+  walk.pendingIcons.push_back({menu, static_cast<UINT>(GetMenuItemCount(menu) - 1)});
+  walk.pendingPaths.push_back(path);
 }
 
 void WalkFolder(const std::wstring& folder, const wchar_t* pattern, HMENU menu, MenuWalk& walk);
@@ -199,15 +193,13 @@ void DeleteItemBitmaps(HMENU menu) {
 
 }  // namespace
 
-void ShowProgramsMenu() { ShowProgramsMenuFor(PROGRAMS_FOLDER); }
-
-void ShowProgramsMenuFor(const std::wstring& folder) {
+void ShowProgramsMenu() {
   HMENU root = CreatePopupMenu();  // destroyed below, once tracking has ended
   POINT anchor = kMenuAnchor;
   ClientToScreen(g_mainWnd, &anchor);
   // The shell's icon lookups want COM; the menu is tracked outside it.
   HRESULT com = CoInitialize(nullptr);
-  BuildProgramsMenu(folder, kAllFiles, root);
+  BuildProgramsMenu(PROGRAMS_FOLDER, kAllFiles, root);
   if (SUCCEEDED(com)) CoUninitialize();
   // Without TPM_RETURNCMD a choice is posted as WM_COMMAND before this returns.
   TrackPopupMenu(root, TPM_BOTTOMALIGN, anchor.x, anchor.y, 0, g_mainWnd, nullptr);
@@ -216,16 +208,11 @@ void ShowProgramsMenuFor(const std::wstring& folder) {
 
 void BuildProgramsMenu(const std::wstring& folder, const wchar_t* pattern, HMENU menu) {
   // The walk first, then all icons together: their shell lookups overlap on several threads.
-  MenuWalk walk = {g_programEntries.size(), kMenuNumbersPerPress, {}, false, {}, {}};
+  MenuWalk walk = {g_programEntries.size(), kMenuNumbersPerPress, {}, {}, {}};
   WalkFolder(folder, pattern ? pattern : kAllFiles, menu, walk);
   std::vector<HBITMAP> icons = MakeMenuIconBitmaps(walk.pendingPaths);
   for (size_t i = 0; i < icons.size(); ++i)
     SetItemIcon(walk.pendingIcons[i].menu, walk.pendingIcons[i].position, icons[i]);
-}
-
-void BuildProgramsMenuSerially(const std::wstring& folder, const wchar_t* pattern, HMENU menu) {
-  MenuWalk walk = {g_programEntries.size(), kMenuNumbersPerPress, {}, true, {}, {}};
-  WalkFolder(folder, pattern ? pattern : kAllFiles, menu, walk);
 }
 
 void DestroyProgramsMenu(HMENU menu) {

@@ -11,8 +11,6 @@ constexpr wchar_t PROGRAMS_FOLDER[] = L"C:\\ProgramData\\Microsoft\\Windows\\Sta
 // Walks PROGRAMS_FOLDER into a new menu, tracks it above the "All Programs" button and frees
 // it again. A chosen item arrives afterwards as WM_COMMAND on g_mainWnd.
 void ShowProgramsMenu();
-// The same for any folder.
-void ShowProgramsMenuFor(const std::wstring& folder);
 
 // Appends the content of folder (no trailing backslash) to menu: a submenu with its own walk
 // per subfolder, an item with the next command id per file, each with a bitmap that
@@ -27,7 +25,3 @@ void DestroyProgramsMenu(HMENU menu);
 
 // The path of the file item the id belongs to, or an empty string.
 std::wstring FindProgramPath(int id);
-
-// BuildProgramsMenu with each item's icon made by MakeMenuIconBitmap as the walk appends the
-// item: slower, and the reference the faster build is compared with.
-void BuildProgramsMenuSerially(const std::wstring& folder, const wchar_t* pattern, HMENU menu);

@@ -2,28 +2,24 @@
 # Builds Kestrelon and runs every benchmark of bench/ under Wine, then prints one table:
 # each row with the figure for Kestrelon, the figure for its floor measured in the same run,
 # and their ratio.   tools/bench.sh [name-filter]
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/lib.sh
+source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build}
 filter=${1:-}
 
-"$root/tools/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
-
-trap '"$root/tools/wine-env.sh" stop "$build/wine"' EXIT
-"$root/tools/wine-env.sh" ensure "$build/wine" "$build/bin/desktop_keeper.exe" >/dev/null
+cmake_build "$build" >/dev/null
+trap 'stop_wine "$build/wine"' EXIT
+enter_wine "$build/wine" "$build/bin/desktop_keeper.exe"
 rows=$(mktemp)
-for bench in "$build"/bin/*_bench.exe; do
-  [ -e "$bench" ] || continue
-  case "$(basename "$bench")" in *"$filter"*) ;; *) continue ;; esac
-  echo "== $(basename "$bench" .exe)"
-  "$root/tools/wine-exec.sh" "$build" "$bench" | tr -d '\r' | tee >(grep '^ROW' >>"$rows") | grep -v '^ROW'
+for bench in pinned_items programs_menu startup; do
+  case "$bench" in *"$filter"*) ;; *) continue ;; esac
+  echo "== $bench"
+  "$root/tools/wine-exec.sh" "$build" "$build/bin/kestrelon_bench.exe" "$bench" | tr -d '\r' |
+    tee >(grep '^ROW' >>"$rows") | { grep -v '^ROW' || true; }
 done
 
 echo
-echo "Kestrelon benchmarks on $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), Wine $(/usr/lib/wine/wine64 --version 2>/dev/null)"
+echo "Kestrelon benchmarks on $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), Wine $("$wine" --version 2>/dev/null)"
 printf '| %-92s | %10s | %10s | %6s | %-4s |\n' "what" "kestrelon" "floor" "ratio" "unit"
 printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..94})" "------------" "------------" "--------" "------"
 while IFS=$'\t' read -r _ what ours floor unit; do

@@ -1,10 +1,14 @@
 // Small Windows-side helper for the run and test scripts:
-//   ktool shortcut LINK TARGET [ARGUMENTS [WORKING_DIRECTORY]]   make a shortcut file
+//   ktool shortcut LINK TARGET [ARGUMENTS]   make a shortcut file
 //   ktool resolve LINK                  print "target|arguments|working directory"
 //   ktool wait-window CLASS SECONDS     exit 0 once a visible window of that class exists
 //   ktool open FILE CLASS SECONDS       open FILE as the shell does, wait for the window of
 //                                       that class it brings, then for its process to end, and
 //                                       exit with that process's exit code
+//   ktool bystander LOG                 stand in for another application of the session: own a
+//                                       window, append one line per end-of-session message it
+//                                       gets to LOG, exit 0 once the session ends it, 3 if
+//                                       nothing came within a minute
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -15,25 +19,9 @@
 #include <cwchar>
 #include <string>
 
-namespace {
+#include "support.h"
 
-int MakeShortcut(int argc, wchar_t** argv) {
-  IShellLinkW* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              reinterpret_cast<void**>(&link))))
-    return 1;
-  link->SetPath(argv[3]);
-  if (argc > 4) link->SetArguments(argv[4]);
-  if (argc > 5) link->SetWorkingDirectory(argv[5]);
-  IPersistFile* file = nullptr;
-  HRESULT saved = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-  if (SUCCEEDED(saved)) {
-    saved = file->Save(argv[2], TRUE);
-    file->Release();
-  }
-  link->Release();
-  return SUCCEEDED(saved) ? 0 : 1;
-}
+namespace {
 
 int ResolveShortcut(wchar_t** argv) {
   IShellLinkW* link = nullptr;
@@ -58,14 +46,9 @@ int ResolveShortcut(wchar_t** argv) {
 }
 
 int WaitWindow(wchar_t** argv) {
-  DWORD limit = static_cast<DWORD>(_wtoi(argv[3])) * 1000;
-  DWORD start = GetTickCount();
-  for (;;) {
-    HWND window = FindWindowW(argv[2], nullptr);
-    if (window && IsWindowVisible(window)) return 0;
-    if (GetTickCount() - start >= limit) return 1;
-    Sleep(50);
-  }
+  HWND window = nullptr;
+  auto shown = [&] { return (window = FindWindowW(argv[2], nullptr)) != nullptr && IsWindowVisible(window); };
+  return WaitFor(shown, static_cast<DWORD>(_wtoi(argv[3])) * 1000) ? 0 : 1;
 }
 
 // The shell hands out no process for a shortcut, so the process is found by its window.
@@ -79,7 +62,7 @@ int OpenAndWait(wchar_t** argv) {
   DWORD limit = static_cast<DWORD>(_wtoi(argv[4])) * 1000;
   DWORD start = GetTickCount();
   HWND window = nullptr;
-  while (!(window = FindWindowW(argv[3], nullptr)) && GetTickCount() - start < limit) Sleep(50);
+  WaitFor([&] { return (window = FindWindowW(argv[3], nullptr)) != nullptr; }, limit);
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
@@ -91,19 +74,54 @@ int OpenAndWait(wchar_t** argv) {
   return static_cast<int>(code);
 }
 
+const wchar_t* g_bystanderLog;
+
+void AppendLine(const char* format, unsigned long long a = 0, unsigned long long b = 0) {
+  FILE* log = _wfopen(g_bystanderLog, L"ab");
+  if (!log) return;
+  std::fprintf(log, format, a, b);
+  std::fclose(log);
+}
+
+LRESULT CALLBACK BystanderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_QUERYENDSESSION)
+    AppendLine("queryendsession %#llx\n", static_cast<unsigned long long>(lParam));
+  if (message == WM_ENDSESSION)
+    AppendLine("endsession %llu %#llx\n", wParam, static_cast<unsigned long long>(lParam));
+  if (message == WM_TIMER || (message == WM_ENDSESSION && wParam)) ExitProcess(message == WM_TIMER ? 3 : 0);
+  return message == WM_QUERYENDSESSION ? TRUE : DefWindowProcW(window, message, wParam, lParam);
+}
+
+int Bystander(wchar_t** argv) {
+  g_bystanderLog = argv[2];
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = BystanderProc;
+  windowClass.lpszClassName = L"SessionBystander";
+  RegisterClassW(&windowClass);
+  HWND window = CreateWindowW(L"SessionBystander", L"Bystander", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 20,
+                              200, 100, nullptr, nullptr, nullptr, nullptr);
+  SetTimer(window, 1, 60 * 1000, nullptr);
+  AppendLine("started\n");
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+  return 2;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    fwprintf(stderr, L"usage: ktool shortcut|resolve|wait-window ...\n");
+    fwprintf(stderr, L"usage: ktool shortcut|resolve|wait-window|open|bystander ...\n");
     return 2;
   }
   CoInitialize(nullptr);
   int result = 2;
-  if (!wcscmp(argv[1], L"shortcut") && argc >= 4) result = MakeShortcut(argc, argv);
+  if (!wcscmp(argv[1], L"shortcut") && argc >= 4)
+    result = MakeShortcut(argv[2], argv[3], argc > 4 ? argv[4] : L"") ? 0 : 1;
   if (!wcscmp(argv[1], L"resolve")) result = ResolveShortcut(argv);
   if (!wcscmp(argv[1], L"wait-window") && argc >= 4) result = WaitWindow(argv);
   if (!wcscmp(argv[1], L"open") && argc >= 5) result = OpenAndWait(argv);
+  if (!wcscmp(argv[1], L"bystander")) result = Bystander(argv);
   CoUninitialize();
   return result;
 }

@@ -2,17 +2,13 @@
 # Builds the release artifacts into dist/: the per-user installer and a portable zip. Then
 # verifies them in a fresh Wine prefix of their own and prints a table of checks; exits
 # non-zero when an artifact is wrong.
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/lib.sh
+source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build-release}
 version=1.0.1
 dist=$root/dist
-wine=/usr/lib/wine/wine64
 
-"$root/tools/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DKESTRELON_TESTS=OFF -DKESTRELON_WERROR=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+cmake_build "$build" -DKESTRELON_TESTS=OFF -DKESTRELON_WERROR=ON >/dev/null
 mkdir -p "$dist"
 cp "$build/dist/kestrelon-$version-setup.exe" "$dist/"
 
@@ -21,10 +17,8 @@ cp "$build/dist/kestrelon-$version-setup.exe" "$dist/"
 state=$build/release-wine
 check_state=$build/release-check-wine
 rm -rf "$state"
-trap '"$root/tools/wine-env.sh" stop "$state"; "$root/tools/wine-env.sh" stop "$check_state"' EXIT
-env_lines=$("$root/tools/wine-env.sh" ensure "$state" "$build/bin/desktop_keeper.exe")
-eval "$(sed 's/^/export /' <<<"$env_lines")"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+trap 'stop_wine "$state" "$check_state"' EXIT
+enter_wine "$state" "$build/bin/desktop_keeper.exe"
 "$wine" "$dist/kestrelon-$version-setup.exe" /S
 installed="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Kestrelon"
 
@@ -50,7 +44,7 @@ TXT
 rm -f "$dist/kestrelon-$version-portable.zip"
 (cd "$build/portable" && zip -q -r "$dist/kestrelon-$version-portable.zip" "kestrelon-$version")
 ls -l "$dist"
-"$root/tools/wine-env.sh" stop "$state"
+stop_wine "$state"
 
 # --- verify: install, run and uninstall the installer just built, in a fresh prefix ---
 results=()
@@ -60,18 +54,9 @@ check() { # description, command...
   if "$@" >/dev/null 2>&1; then results+=("ok|$what"); else results+=("FAIL|$what"); fi
 }
 not() { ! "$@"; }
-wait_until() { # seconds, command...
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.2
-  done
-}
 
 rm -rf "$check_state"
-env_lines=$("$root/tools/wine-env.sh" ensure "$check_state" "$build/bin/desktop_keeper.exe")
-eval "$(sed 's/^/export /' <<<"$env_lines")"
+enter_wine "$check_state" "$build/bin/desktop_keeper.exe"
 user=$(id -un)
 profile=$WINEPREFIX/drive_c/users/$user
 installed=$profile/AppData/Local/Programs/Kestrelon
@@ -86,7 +71,6 @@ uninstalled() { [ ! -e "$installed" ]; }
 uninstall() { timeout 60 "$wine" "$installed/uninstall.exe" /S && wait_until 60 uninstalled; }
 resolves_to() { [ "$(ktool resolve "$1")" = "$2" ]; }
 no_popup() { ! "$wine" "$build/bin/ktool.exe" wait-window Kestrelon 0; }
-winepath_of() { echo "Z:${1//\//\\}"; }
 
 check "profile has no Documents\\StartItems before the install" test ! -e "$start_items"
 check "silent install (/S) of the setup exits 0" timeout 120 "$wine" "$dist/kestrelon-$version-setup.exe" /S
@@ -138,7 +122,7 @@ rm -rf "$check_state/zip" && unzip -q "$dist/kestrelon-$version-portable.zip" -d
 zip_links_open() {
   local link
   for link in "${links[@]}"; do
-    [[ "$(ktool resolve "$(winepath_of "$check_state/zip/kestrelon-$version/${link% *}")")" == \
+    [[ "$(ktool resolve "$(windows_path "$check_state/zip/kestrelon-$version/${link% *}")")" == \
       "C:\\windows\\explorer.exe|shell:::${link##* }|"* ]] || return 1
   done
 }

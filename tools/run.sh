@@ -2,27 +2,21 @@
 # Builds Kestrelon and shows the popup under Wine, on a demo profile, on a desktop with a taskbar.
 # With an X display the popup is yours to use. Without one it runs on Xvfb, saves a screenshot
 # of the screen with the popup open, closes the popup by starting the program again, and exits.
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/lib.sh
+source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build}
 state=$build/demo-wine
 shot=${KESTRELON_SCREENSHOT:-$build/kestrelon-screenshot.png}
-wine=/usr/lib/wine/wine64
 
-"$root/tools/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kestrelon ktool desktop_keeper >/dev/null
+cmake_build "$build" -- kestrelon ktool desktop_keeper >/dev/null
 
 headless=1
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && xdpyinfo >/dev/null 2>&1; then
   headless=0
   export KESTRELON_USE_DISPLAY=$DISPLAY
 fi
-trap '"$root/tools/wine-env.sh" stop "$state"' EXIT
-env_lines=$("$root/tools/wine-env.sh" ensure "$state" "$build/bin/desktop_keeper.exe")
-eval "$(sed 's/^/export /' <<<"$env_lines")"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+trap 'stop_wine "$state"' EXIT
+enter_wine "$state" "$build/bin/desktop_keeper.exe"
 
 # The demo profile: a home with pinned items, a few programs, the five link shortcuts and a picture.
 drive_c=$WINEPREFIX/drive_c
@@ -36,9 +30,8 @@ mkdir -p "$work" "$pinned/Projects" "$drive_c/$home/"{Pictures,Music,Downloads} 
 echo "Kestrelon demo profile" >"$pinned/Readme.txt"
 
 shortcut() { # link target [arguments]
-  [ -e "$1" ] || "$wine" "$build/bin/ktool.exe" shortcut "$(winepath_of "$1")" "$2" "${3:-}" 2>/dev/null
+  [ -e "$1" ] || "$wine" "$build/bin/ktool.exe" shortcut "$(windows_path "$1")" "$2" "${3:-}" 2>/dev/null
 }
-winepath_of() { echo "C:\\${1#"$drive_c/"}" | tr / '\\'; }
 
 shortcut "$pinned/Notepad.lnk" 'C:\windows\notepad.exe'
 shortcut "$pinned/Command Prompt.lnk" 'C:\windows\system32\cmd.exe'

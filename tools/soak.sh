@@ -4,22 +4,18 @@
 # unbounded growth.   tools/soak.sh [part]
 # Parts: toggle presses hovers programs2000 pinned2000 (in the build folder's Wine world) and
 # session (the real log-off, lock, restart and shut-down calls, in a Wine world of their own).
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/lib.sh
+source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build}
 filter=${1:-}
-wine=/usr/lib/wine/wine64
 bin=$build/bin
 limit=${KESTRELON_SOAK_LIMIT:-900} # seconds for one part; none takes more than a minute or two here
 
-"$root/tools/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kestrelon_soak >/dev/null
+cmake_build "$build" -- kestrelon_bench >/dev/null
 
 work=$(mktemp -d)
 session_state=$build/wine-session
-trap '"$root/tools/wine-env.sh" stop "$build/wine"; "$root/tools/wine-env.sh" stop "$session_state"; rm -rf "$work"' EXIT
+trap 'stop_wine "$build/wine" "$session_state"; rm -rf "$work"' EXIT
 rows=$work/rows
 touch "$rows"
 row() { printf 'SOAK\t%s\t%s\t%s\t%s\n' "$@" >>"$rows"; } # part, what, found, ok|FAIL
@@ -28,7 +24,7 @@ for part in toggle presses hovers programs2000 pinned2000; do
   case "$part" in *"$filter"*) ;; *) continue ;; esac
   echo "== $part"
   started=$SECONDS code=0
-  timeout -k 10 "$limit" "$root/tools/wine-exec.sh" "$build" "$bin/kestrelon_soak.exe" "$part" \
+  timeout -k 10 "$limit" "$root/tools/wine-exec.sh" "$build" "$bin/kestrelon_bench.exe" "$part" \
     >"$work/out" 2>&1 || code=$?
   tr -d '\r' <"$work/out" >"$work/part"
   grep -v -e '^SOAK' -e '^DONE$' "$work/part" || true
@@ -43,28 +39,15 @@ done
 rm -rf "$build/wine/prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kestrelon Soak"
 
 # --- the real session calls end every windowed process of their prefix: a world of their own ---
-wait_until() { # seconds, command...
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
-windows_path() { echo "Z:${1//\//\\}"; }
 ended() { ! kill -0 "$1" 2>/dev/null; }
-enter_session_world() {
-  eval "$("$root/tools/wine-env.sh" ensure "$session_state" "$bin/desktop_keeper.exe" | sed 's/^/export /')"
-  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-}
 
 # session_action NAME KEYS CALL RESULT SESSION_ENDS: picks the item with keys from the menu of
 # "Shut down..." and checks the call made, its result, the popup's exit and a bystander's fate.
 session_action() {
   local name=$1 keys=$2 call=$3 result=$4 session_ends=$5 found="" ok=ok
   local log=$work/$name.bystander relay=$work/$name.relay code=$work/$name.exit
-  enter_session_world
-  "$wine" "$bin/bench_bystander.exe" "$(windows_path "$log")" </dev/null >/dev/null 2>&1 &
+  enter_wine "$session_state" "$bin/desktop_keeper.exe"
+  "$wine" "$bin/ktool.exe" bystander "$(windows_path "$log")" </dev/null >/dev/null 2>&1 &
   local bystander=$!
   if ! "$wine" "$bin/ktool.exe" wait-window SessionBystander 30 </dev/null >/dev/null 2>&1; then
     found="no bystander window"
@@ -102,7 +85,7 @@ session_action() {
 if [ -z "$filter" ] || [ "$filter" = session ]; then
   echo "== session"
   started=$SECONDS
-  enter_session_world
+  enter_wine "$session_state" "$bin/desktop_keeper.exe"
   printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n"RelayInclude"="user32.ExitWindowsEx;user32.LockWorkStation"\n' \
     >"$work/relay.reg"
   timeout 60 "$wine" regedit /S "$(windows_path "$work/relay.reg")" </dev/null >/dev/null 2>&1

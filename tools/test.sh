@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
 # Builds Kestrelon and every test, then runs them all under Wine; non-zero on any failure.
 #   tools/test.sh [ctest arguments...]
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/lib.sh
+source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build}
 
-"$root/tools/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DKESTRELON_WERROR=ON >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake_build "$build" -DKESTRELON_WERROR=ON
 # The program also builds with clang and lld, warnings as errors: a second compiler keeps
 # the code free of what only GCC accepts. A build only; the tests run on the GCC build.
 cmake -S "$root" -B "$build-clang" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/clang-mingw-w64-x86_64.cmake" \
@@ -16,8 +13,8 @@ cmake -S "$root" -B "$build-clang" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/clang-min
 cmake --build "$build-clang" -j"$(nproc)" --target kestrelon
 
 # One Xvfb, prefix and desktop for the whole run; ended however the run ends.
-trap '"$root/tools/wine-env.sh" stop "$build/wine"' EXIT
-"$root/tools/wine-env.sh" ensure "$build/wine" "$build/bin/desktop_keeper.exe" >/dev/null
+trap 'stop_wine "$build/wine"' EXIT
+enter_wine "$build/wine" "$build/bin/desktop_keeper.exe"
 # GUI tests share one screen, cursor and focus: run them one at a time. A failing test fails
 # the run; none is run again.
 ctest --test-dir "$build" --output-on-failure -j1 "$@"

@@ -7,26 +7,16 @@
 #   wine-env.sh stop STATE_DIR                  end every process of that world
 #
 # With KESTRELON_USE_DISPLAY set to an X display, that display is used instead of an Xvfb.
-set -euo pipefail
-
-WINE_DIR=/usr/lib/wine
+# shellcheck source=tools/lib.sh
+source "$(dirname "$0")/lib.sh"
+wineserver=/usr/lib/wine/wineserver
 cmd=${1:?usage: wine-env.sh ensure|stop STATE_DIR [KEEPER_EXE]}
 state=${2:?state dir}
 keeper=${3:-}
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
 
-export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-export WINEARCH=win64
-
-deadline_wait() { # seconds, command...
-  local limit=$1; shift
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
+export WINEPREFIX=$state/prefix WINEARCH=win64
 
 display_alive() { [ -s "$state/display" ] && xdpyinfo -display ":$(cat "$state/display")" >/dev/null 2>&1; }
 pid_alive() { [ -s "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; }
@@ -43,13 +33,13 @@ start_display() {
   setsid Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp -ac \
     8>"$state/display" 9>&- </dev/null >/dev/null 2>&1 &
   echo $! >"$state/xvfb.pid"
-  deadline_wait 20 display_alive || { echo "Xvfb did not start" >&2; exit 1; }
+  wait_until 20 display_alive || { echo "Xvfb did not start" >&2; exit 1; }
 }
 
 make_prefix() {
   [ -f "$state/prefix.ready" ] && return
   rm -rf "$WINEPREFIX"
-  "$WINE_DIR/wine64" wineboot --init 9>&- </dev/null >/dev/null 2>&1
+  "$wine" wineboot --init 9>&- </dev/null >/dev/null 2>&1
   cat >"$state/setup.reg" <<'REG'
 Windows Registry Editor Version 5.00
 
@@ -65,8 +55,8 @@ Windows Registry Editor Version 5.00
 [HKEY_CLASSES_ROOT\.exe]
 @="exefile"
 REG
-  "$WINE_DIR/wine64" regedit /S "$state/setup.reg" 9>&- </dev/null >/dev/null 2>&1
-  "$WINE_DIR/wineserver" -w
+  "$wine" regedit /S "$state/setup.reg" 9>&- </dev/null >/dev/null 2>&1
+  "$wineserver" -w
   # Wine links the profile's Documents, Pictures... to the Linux home folder: make them plain
   # folders, so that nothing run here writes outside the prefix.
   local link
@@ -78,14 +68,14 @@ REG
 
 start_server_and_keeper() {
   # A persistent server makes every later process start in a fraction of a second.
-  "$WINE_DIR/wineserver" -p 9>&- </dev/null >/dev/null 2>&1 || true
+  "$wineserver" -p 9>&- </dev/null >/dev/null 2>&1 || true
   if [ -n "$keeper" ] && ! pid_alive "$state/keeper.pid"; then
-    setsid "$WINE_DIR/wine64" "$keeper" 9>&- </dev/null >/dev/null 2>&1 &
+    setsid "$wine" "$keeper" 9>&- </dev/null >/dev/null 2>&1 &
     echo $! >"$state/keeper.pid"
   fi
   # The desktop starts with its first process: without a keeper there is nothing to wait for.
   [ -z "$keeper" ] && return
-  deadline_wait 60 desktop_ready || { echo "the Wine desktop did not appear" >&2; exit 1; }
+  wait_until 60 desktop_ready || { echo "the Wine desktop did not appear" >&2; exit 1; }
 }
 
 case "$cmd" in
@@ -93,14 +83,15 @@ ensure)
   exec 9>"$state/lock"
   flock 9
   start_display
-  export DISPLAY=":$(cat "$state/display")"
+  DISPLAY=":$(cat "$state/display")"
+  export DISPLAY
   make_prefix
   start_server_and_keeper
   echo "DISPLAY=$DISPLAY"
   echo "WINEPREFIX=$WINEPREFIX"
   ;;
 stop)
-  "$WINE_DIR/wineserver" -k 2>/dev/null || true
+  "$wineserver" -k 2>/dev/null || true
   if pid_alive "$state/keeper.pid"; then kill "$(cat "$state/keeper.pid")" 2>/dev/null || true; fi
   if [ -z "${KESTRELON_USE_DISPLAY:-}" ] && pid_alive "$state/xvfb.pid"; then
     kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true

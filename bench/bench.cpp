@@ -1,0 +1,272 @@
+#include "bench.h"
+
+#include <objbase.h>
+#include <psapi.h>
+
+#include <chrono>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "app/startup.h"
+#include "panel/panel_paint.h"
+#include "pinned/pinned_items.h"
+
+const char* g_part = "";
+std::wstring g_menuFolder;
+bool g_serialMenus;
+int g_menusShown, g_menusTimedOut, g_itemsShown;
+
+double NowMs() {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+double PrivateKiB(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(process, &counters, sizeof(counters));
+  return static_cast<double>(counters.PagefileUsage) / 1024.0;
+}
+
+double At(const Spread& spread, double share) {
+  Spread sorted = spread;
+  std::sort(sorted.begin(), sorted.end());
+  return sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, static_cast<size_t>(share * sorted.size()))];
+}
+
+void PrintSpread(const char* what, const Spread& spread) {
+  std::printf("  %-58s min %9.1f  median %9.1f  max %9.1f ms (%zu)\n", what, At(spread, 0), At(spread, 0.5),
+              At(spread, 1), spread.size());
+}
+
+void Row(const std::string& what, double kestrelon, double floor, const char* unit) {
+  std::printf("ROW\t%s\t%.1f\t%.1f\t%s\n", what.c_str(), kestrelon, floor, unit);
+  std::fflush(stdout);
+}
+
+std::wstring MakeTempDir(const std::wstring& tag) {
+  static unsigned counter;
+  std::error_code ignored;
+  std::wstring name =
+      L"kt-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+  std::filesystem::path dir = std::filesystem::temp_directory_path(ignored) / name;
+  std::filesystem::remove_all(dir, ignored);  // left by an earlier run with the same process id
+  return std::filesystem::create_directory(dir, ignored) ? dir.wstring() : std::wstring();
+}
+
+void MakeFiles(const std::wstring& folder, const wchar_t* format, int count) {
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  // Copies of one shortcut: Wine starts a menu builder for every shortcut saved through the shell.
+  std::wstring model = folder + L"\\model.lnk";
+  bool shortcuts = IsShortcutName(format) && MakeShortcut(model, Beside(L"ktool.exe"), L"bench");
+  for (int i = 0; i < count; ++i) {
+    wchar_t name[64];
+    swprintf_s(name, format, i);
+    if (shortcuts) CopyFileW(model.c_str(), (folder + L"\\" + name).c_str(), FALSE);
+    if (!shortcuts) std::ofstream(std::filesystem::path(folder + L"\\" + name)) << "x";
+  }
+  DeleteFileW(model.c_str());
+}
+
+void SetHome(const std::wstring& folder) {
+  SetEnvironmentVariableW(L"homedrive", folder.substr(0, 2).c_str());
+  SetEnvironmentVariableW(L"homepath", folder.substr(2).c_str());
+}
+
+HWND ProcessWindow(DWORD processId, const wchar_t* className) {
+  for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, nullptr)) != nullptr;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId) return window;
+  }
+  return nullptr;
+}
+
+void ForEachEntry(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& visit) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = found.cFileName;
+    if (name != L"." && name != L".." && name != L"desktop.ini" && name != L"Desktop.ini")
+      visit(folder + L"\\" + name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+namespace {
+
+// Under load Wine now and then snaps the cursor back to an earlier place.
+bool CursorIsAt(POINT screen) {
+  POINT now = {};
+  return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
+}
+
+}  // namespace
+
+bool PlaceCursor(POINT screen, DWORD settleMs) {
+  SetCursorPos(screen.x, screen.y);
+  for (DWORD start = GetTickCount(); !CursorIsAt(screen); Sleep(1))
+    if (GetTickCount() - start >= 2000) return false;
+  PumpFor(settleMs);
+  return CursorIsAt(screen);
+}
+
+namespace {
+
+// The reference build: a depth-first walk that makes each item's icon as it appends the item.
+void BuildSerially(const std::wstring& folder, HMENU menu) {
+  ForEachEntry(folder, [menu](const std::wstring& path, bool isFolder) {
+    // Every entry takes a number, as a press numbers them; a folder's goes unused.
+    if (++g_lastMenuId >= IDC_FIRST_FIXED_COMMAND && g_lastMenuId <= IDC_LAST_FIXED_COMMAND)
+      g_lastMenuId = IDC_LAST_FIXED_COMMAND + 1;
+    std::wstring label = path.substr(path.rfind(L'\\') + 1);
+    if (IsShortcutName(label.c_str())) StripShortcutExtension(&label[0]);
+    HMENU submenu = isFolder ? CreatePopupMenu() : nullptr;
+    if (submenu) AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu), label.c_str());
+    if (!submenu) AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(g_lastMenuId), label.c_str());
+    if (!submenu) g_programEntries.push_back({g_lastMenuId, path});
+    HBITMAP icon = MakeMenuIconBitmap(path);
+    if (!SetMenuItemBitmaps(menu, static_cast<UINT>(GetMenuItemCount(menu) - 1), MF_BYPOSITION, icon,
+                            nullptr))
+      DeleteObject(icon);
+    if (submenu) BuildSerially(path, submenu);
+  });
+}
+
+constexpr UINT_PTR kSafetyTimer = 0x5AFE;
+WNDPROC g_popupProc;
+bool g_menuEnded;
+double g_menuShownAt;
+
+LRESULT CALLBACK EndingMenusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !g_menuEnded) {
+    g_menuShownAt = NowMs();
+    g_menuEnded = true;
+    ++g_menusShown;
+    // The items of the menu window's menu; -1 when it has none.
+    g_itemsShown = GetMenuItemCount(
+        reinterpret_cast<HMENU>(SendMessageW(reinterpret_cast<HWND>(lParam), MN_GETHMENU, 0, 0)));
+    EndMenu();
+    return 0;
+  }
+  // The popup ends its run on a timer it does not know: the safety timer must not reach it.
+  if (message == WM_TIMER && wParam == kSafetyTimer) {
+    g_menusTimedOut += !g_menuEnded;
+    g_menuEnded = true;
+    EndMenu();
+    return 0;
+  }
+  if (message != WM_COMMAND || LOWORD(wParam) != IDC_ALLPROGRAMS || g_menuFolder.empty())
+    return CallWindowProcW(g_popupProc, window, message, wParam, lParam);
+  // As the popup's press does, with the menu of g_menuFolder.
+  HMENU root = CreatePopupMenu();
+  POINT anchor = {11, 430};  // just below the "All Programs" button's lower-left corner
+  ClientToScreen(g_mainWnd, &anchor);
+  HRESULT com = CoInitialize(nullptr);  // the shell's icon lookups want COM, the tracking not
+  if (g_serialMenus) {
+    BuildSerially(g_menuFolder, root);
+  } else {
+    BuildProgramsMenu(g_menuFolder, L"*", root);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  TrackPopupMenu(root, TPM_BOTTOMALIGN, anchor.x, anchor.y, 0, g_mainWnd, nullptr);
+  DestroyProgramsMenu(root);
+  return 0;
+}
+
+// Subclasses window so that its menus end as soon as they show.
+void EndMenusOf(HWND popup) {
+  g_popupProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(popup, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EndingMenusProc)));
+}
+
+}  // namespace
+
+double PressAllPrograms(DWORD timeoutMs) {
+  MSG quit;
+  PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // nothing here waits for the run's end
+  HWND button = GetDlgItem(g_mainWnd, IDC_ALLPROGRAMS);
+  int shown = g_menusShown;
+  g_menuEnded = false;
+  SetTimer(g_mainWnd, kSafetyTimer, timeoutMs, nullptr);
+  double start = NowMs();
+  SendMessageW(g_mainWnd, WM_COMMAND, MAKEWPARAM(IDC_ALLPROGRAMS, BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
+  KillTimer(g_mainWnd, kSafetyTimer);
+  return g_menusShown > shown ? g_menuShownAt - start : -1;
+}
+
+HWND ShowPanelPopup() {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
+  InitCommonControlsEx(&controls);
+  g_hInstance = GetModuleHandleW(nullptr);
+  g_linkBackBitmap = LoadBitmapW(g_hInstance, L"IDB_LINKBUTTONBACK");
+  FindTaskbar();
+  if (!g_linkBackBitmap || !RegisterMainClass()) return nullptr;
+  CreateMainWindow();
+  wcsncpy_s(g_userName, ENV_BUFFER_CHARS, L"Kestrel", _TRUNCATE);
+  InitLinkSlots();
+  LoadUserPicture();
+  WaitFor([] { return SetForegroundWindow(g_mainWnd) && GetForegroundWindow() == g_mainWnd; }, 2000);
+  UpdateWindow(g_mainWnd);
+  PumpFor(100);
+  EndMenusOf(g_mainWnd);
+  return g_mainWnd;
+}
+
+void MakeHost() {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TREEVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
+  g_hInstance = GetModuleHandleW(nullptr);
+  RECT work = {};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  g_mainWnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Static", L"", WS_POPUP | WS_VISIBLE, 0,
+                              work.bottom - POPUP_HEIGHT, POPUP_WIDTH, POPUP_HEIGHT, nullptr, nullptr,
+                              g_hInstance, nullptr);
+  g_treeWnd = CreateWindowExW(
+      0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE | TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
+      14, 13, 230, 375, g_mainWnd, nullptr, g_hInstance, nullptr);
+  EndMenusOf(g_mainWnd);
+  PumpFor(50);
+}
+
+void DestroyHost() {
+  HIMAGELIST images = TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL);
+  DestroyWindow(g_mainWnd);
+  if (images) ImageList_Destroy(images);
+}
+
+bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs) {
+  HANDLE thread = CreateThread(nullptr, 0, work, argument, 0, nullptr);
+  bool ended = WaitFor([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, timeoutMs);
+  if (!ended) TerminateThread(thread, 1);  // it reads argument, which must outlive it
+  WaitForSingleObject(thread, 5000);
+  CloseHandle(thread);
+  return ended;
+}
+
+DWORD WINAPI LoadPinnedThread(void* folder) {
+  LoadPinnedItems(*static_cast<const std::wstring*>(folder) + L"\\");
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  const std::map<std::string, int (*)()> parts = {
+      {"startup", StartupBench},          {"programs_menu", ProgramsMenuBench},
+      {"pinned_items", PinnedItemsBench}, {"toggle", SoakToggle},
+      {"presses", SoakPresses},           {"hovers", SoakHovers},
+      {"programs2000", SoakPrograms2000}, {"pinned2000", SoakPinned2000}};
+  auto part = parts.find(argc == 2 ? argv[1] : "");
+  if (part == parts.end()) {
+    std::fprintf(stderr,
+                 "usage: kestrelon_bench startup|programs_menu|pinned_items (benchmarks), "
+                 "toggle|presses|hovers|programs2000|pinned2000 (soak)\n");
+    return 2;
+  }
+  g_part = argv[1];
+  return part->second();
+}

@@ -1,0 +1,91 @@
+// The benchmarks and the soak: one program, one part per run (kestrelon_bench PART). A bench
+// part prints its figures and one line per row of the bench table; a soak part prints rows
+// "SOAK<TAB>part<TAB>what<TAB>found<TAB>ok|FAIL" and a last line "DONE". Beside tests/support.h,
+// what only they need: clocks, spreads, scratch folders, real input and the program's pieces
+// set up in-process.
+#pragma once
+
+// The headers every part uses.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ids.h"
+#include "app/main_window.h"
+#include "app/shell_helpers.h"
+#include "app/state.h"
+#include "panel/link_column.h"
+#include "programs/programs_menu.h"
+#include "support.h"
+
+// The parts: the benchmarks, then the soak's; each gives the exit code of its run.
+int StartupBench(), ProgramsMenuBench(), PinnedItemsBench();
+int SoakToggle(), SoakPresses(), SoakHovers(), SoakPrograms2000(), SoakPinned2000();
+
+extern const char* g_part;  // the part this run runs
+
+double NowMs();
+// Handles this thread's messages for a while.
+inline void PumpFor(DWORD ms) {
+  WaitFor([] { return false; }, ms);
+}
+// Private bytes (Wine leaves PrivateUsage at 0 but fills PagefileUsage with the commit charge).
+double PrivateKiB(HANDLE process);
+
+// Figures of one kind over all repetitions, and the one at a share of them in order (0: min,
+// 0.5: median, 1: max).
+using Spread = std::vector<double>;
+double At(const Spread& spread, double share);
+void PrintSpread(const char* what, const Spread& spread);
+// One row of the bench table: "ROW<TAB>what<TAB>kestrelon<TAB>floor<TAB>unit".
+void Row(const std::string& what, double kestrelon, double floor, const char* unit);
+
+std::wstring MakeTempDir(const std::wstring& tag);  // a new empty folder under %TEMP%
+// What cannot go stays in %TEMP%.
+inline void RemoveTree(const std::wstring& path) {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+// Files (or, with a ".lnk" format, copies of one shortcut to a real program) named by format
+// with one %d, 0 to count - 1, in folder, which is made when missing.
+void MakeFiles(const std::wstring& folder, const wchar_t* format, int count);
+// Sets homedrive and homepath, which the programs started from here inherit, to folder.
+void SetHome(const std::wstring& folder);
+
+// A top-level window of the class owned by the process, visible or not.
+HWND ProcessWindow(DWORD processId, const wchar_t* className);
+// Sets the cursor (screen coordinates) and waits until GetCursorPos reports it; then, under load
+// Wine now and then snapping it back to an earlier place, whether it still stands there after
+// settleMs.
+bool PlaceCursor(POINT screen, DWORD settleMs = 0);
+
+// Presses "All Programs" of g_mainWnd, made by ShowPanelPopup or MakeHost, and ends the menu
+// as soon as it shows, or after timeoutMs. On the popup it is the popup's own press; on the host
+// it tracks the menu of g_menuFolder where the popup tracks its own, built as a press builds it
+// or, with g_serialMenus, by the serial reference build (each item's icon made as the walk
+// appends the item). Gives the time from the command to the menu shown, -1 when none showed.
+double PressAllPrograms(DWORD timeoutMs);
+extern std::wstring g_menuFolder;
+extern bool g_serialMenus;
+extern int g_menusShown, g_menusTimedOut, g_itemsShown;
+// Calls visit(path, isFolder) for every entry of folder but ".", ".." and desktop.ini.
+void ForEachEntry(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& visit);
+
+// The popup with its painted panel and link column, made as start-up makes it, in front and
+// painted, its menus ended as they show; null on failure.
+HWND ShowPanelPopup();
+// A visible window where the popup stands, with a tree of the program's styles (g_mainWnd,
+// g_treeWnd), its menus ended as they show; and its end.
+void MakeHost();
+void DestroyHost();
+// Runs work(argument) on a thread while this thread handles messages; false when it did not
+// end in time.
+bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs);
+DWORD WINAPI LoadPinnedThread(void* folder);  // LoadPinnedItems of a std::wstring folder

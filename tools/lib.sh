@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# What the scripts of tools/ share; each sources it first. Sets root (the checkout), wine, and
+# the Wine variables every run of this project uses.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+wine=/usr/lib/wine/wine64
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+
+# cmake_build DIR [cmake options...] [-- targets...]: installs what is missing, configures DIR for
+# MinGW-w64 GCC (Release) and builds.
+cmake_build() {
+  local dir=$1 options=() targets=()
+  shift
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1") && shift; done
+  [ $# -eq 0 ] || { shift && targets=(--target "$@"); }
+  "$root/tools/deps.sh"
+  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
+  cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
+}
+
+# enter_wine STATE_DIR KEEPER_EXE: starts what is not running yet of the Wine world of STATE_DIR
+# (tools/wine-env.sh) and exports its DISPLAY and WINEPREFIX.
+enter_wine() {
+  local lines line
+  lines=$("$root/tools/wine-env.sh" ensure "$@")
+  while IFS= read -r line; do export "${line?}"; done <<<"$lines"
+}
+
+# wait_until SECONDS COMMAND...: true as soon as the command succeeds, false when time is up.
+wait_until() {
+  local end=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.1
+  done
+}
+
+# The Windows path of a Linux path, as Wine sees it (C:\... inside the prefix, else Z:\...).
+windows_path() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+# stop_wine STATE_DIR...: ends every process of those Wine worlds.
+stop_wine() {
+  local state
+  for state in "$@"; do "$root/tools/wine-env.sh" stop "$state"; done
+}
