@@ -1,5 +1,5 @@
-// What the tests and the measurements share: bounded waits, whole runs of kestrelon.exe,
-// shortcut files and stand-ins for the calls the program makes.
+// What the tests, the benchmarks and ktool share: bounded waits, whole runs of a program,
+// shortcut files and stand-ins for the calls a program makes through its imports.
 #pragma once
 
 #include <windows.h>
