@@ -590,3 +590,15 @@ TEST(EndToEnd, SecondStartAndEscEndTheRun) {
   PostMessageW(Popup(), WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(0, ExitCode(hung));
 }
+
+// A direct import of a library only the popup needs: every toggle would load it, with its own
+// start-up work, before it even looks for the open popup.
+TEST(EndToEnd, ImportsOnlyWhatASecondStartNeeds) {
+  auto base = reinterpret_cast<BYTE*>(
+      LoadLibraryExW(Beside(L"kestrelon.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+  ASSERT_NE(nullptr, base);
+  std::string dlls;
+  for (auto dll = Imports(base); dll->Name; ++dll)
+    dlls += reinterpret_cast<char*>(base + dll->Name) + std::string(" ");
+  EXPECT_EQ("ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll USER32.dll ", dlls);
+}
