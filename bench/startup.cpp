@@ -61,7 +61,9 @@ bool MeasureOnce(Contestant& c) {
                                     L"KestrelonFloor", L"0", nullptr);
   second.hProcess = trivial > 0 ? reinterpret_cast<HANDLE>(trivial) : second.hProcess;
   if (c.closer == Closer::kTrivial || c.closer == Closer::kMessage)
-    PostMessageW(ProcessWindow(run.dwProcessId, nullptr), WM_DESTROY, 0, 0);
+    PostMessageW(ProcessWindow(run.dwProcessId,
+                               c.closer == Closer::kTrivial ? L"KestrelonFloor" : L"KestrelonControlsFloor"),
+                 WM_DESTROY, 0, 0);  // by class: the tree's tooltip is a top-level window too
   bool ended = WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0;
   if (ended && c.closer != Closer::kMessage) c.toggle.push_back(NowMs() - toggleStart);
   if (second.hProcess) ExitCode(second, 10000);
