@@ -176,9 +176,12 @@ HWND Popup() {
 // does not stand on Wine's taskbar (1024 x 768 desktop, taskbar at y 748), a wrong class style
 // or background, a missing arrow icon or manifest.
 TEST(MainWindow, LayoutOnTheTaskbar) {
-  ShowPopup();
   NONCLIENTMETRICSW metrics = {500};
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0);
+  const NONCLIENTMETRICSW saved = metrics;
+  metrics.lfMenuFont.lfHeight -= 3;  // a menu font unlike the status and message fonts, as on Windows
+  SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, 500, &metrics, 0);
+  ShowPopup();
   // clang-format off
   struct WindowRow { int id; const wchar_t *className, *text; DWORD style, exStyle; RECT screen; };
   const WindowRow rows[] = {
@@ -210,6 +213,7 @@ TEST(MainWindow, LayoutOnTheTaskbar) {
   wchar_t comctl[MAX_PATH];  // the manifest brings version 6, from the side-by-side store
   EXPECT_TRUE(GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), comctl, MAX_PATH) &&
               wcsstr(comctl, L"6.0."));
+  SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, 500, const_cast<NONCLIENTMETRICSW*>(&saved), 0);
 }
 
 // Stand-ins for the monitors, of which Wine shows one: [0] holds the taskbar, [1] is the primary.
