@@ -145,8 +145,8 @@ ATOM RegisterMainClass() {
 
 void CreateMainWindow() {
   POINT origin = PopupOrigin();
-  g_mainWnd = CreateWindowExW(POPUP_EX_STYLE, MAIN_CLASS_NAME, L"", POPUP_STYLE, origin.x, origin.y, POPUP_WIDTH,
-                              POPUP_HEIGHT, nullptr, nullptr, g_hInstance, nullptr);
+  g_mainWnd = CreateWindowExW(POPUP_EX_STYLE, MAIN_CLASS_NAME, L"", POPUP_STYLE, origin.x, origin.y,
+                              POPUP_WIDTH, POPUP_HEIGHT, nullptr, nullptr, g_hInstance, nullptr);
   CreateControl(kShutdownButton);
   g_treeWnd = CreateControl(kPinnedTree);
   HWND allPrograms = CreateControl(kAllProgramsButton);
