@@ -20,28 +20,6 @@
 
 namespace {
 
-struct ControlLayout {
-  const wchar_t* className;
-  const wchar_t* text;
-  DWORD style;
-  int x, y, width, height;
-  int id;
-};
-
-const ControlLayout kShutdownButton = {L"Button", L"Shut down...", WS_CHILD | WS_VISIBLE, 265, 443, 85,
-                                       22,        IDC_SHUTDOWN};
-const ControlLayout kPinnedTree = {
-    WC_TREEVIEWW,
-    L"",
-    WS_CHILD | WS_VISIBLE | TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
-    14,
-    13,
-    230,
-    375,
-    IDC_PINNEDTREE};
-const ControlLayout kAllProgramsButton = {
-    L"Button", L"     All Programs", WS_CHILD | WS_VISIBLE | BS_LEFT, 10, 397, 238, 28, IDC_ALLPROGRAMS};
-
 HWND CreateControl(const ControlLayout& layout) {
   HWND control = CreateWindowExW(
       0, layout.className, layout.text, layout.style, layout.x, layout.y, layout.width, layout.height,
@@ -147,9 +125,9 @@ void CreateMainWindow() {
   POINT origin = PopupOrigin();
   g_mainWnd = CreateWindowExW(POPUP_EX_STYLE, MAIN_CLASS_NAME, L"", POPUP_STYLE, origin.x, origin.y,
                               POPUP_WIDTH, POPUP_HEIGHT, nullptr, nullptr, g_hInstance, nullptr);
-  CreateControl(kShutdownButton);
-  g_treeWnd = CreateControl(kPinnedTree);
-  HWND allPrograms = CreateControl(kAllProgramsButton);
+  CreateControl(SHUTDOWN_BUTTON);
+  g_treeWnd = CreateControl(PINNED_TREE);
+  HWND allPrograms = CreateControl(ALL_PROGRAMS_BUTTON);
   // Loaded once per run and kept by the button until the process ends.
   HANDLE arrow = LoadImageW(g_hInstance, L"IDI_RIGHTARROW", IMAGE_ICON, 16, 16, LR_DEFAULTSIZE);
   SendMessageW(allPrograms, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(arrow));

@@ -164,7 +164,7 @@ LRESULT CALLBACK EndingMenusProc(HWND window, UINT message, WPARAM wParam, LPARA
     return CallWindowProcW(g_popupProc, window, message, wParam, lParam);
   // As the popup's press does, with the menu of g_menuFolder.
   HMENU root = CreatePopupMenu();
-  POINT anchor = {11, 430};  // just below the "All Programs" button's lower-left corner
+  POINT anchor = PROGRAMS_MENU_ANCHOR;
   ClientToScreen(g_mainWnd, &anchor);
   HRESULT com = CoInitialize(nullptr);  // the shell's icon lookups want COM, the tracking not
   if (g_serialMenus) {
@@ -227,9 +227,9 @@ void MakeHost() {
   g_mainWnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Static", L"", WS_POPUP | WS_VISIBLE, 0,
                               work.bottom - POPUP_HEIGHT, POPUP_WIDTH, POPUP_HEIGHT, nullptr, nullptr,
                               g_hInstance, nullptr);
-  g_treeWnd = CreateWindowExW(
-      0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE | TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
-      14, 13, 230, 375, g_mainWnd, nullptr, g_hInstance, nullptr);
+  g_treeWnd = CreateWindowExW(0, PINNED_TREE.className, PINNED_TREE.text, PINNED_TREE.style, PINNED_TREE.x,
+                              PINNED_TREE.y, PINNED_TREE.width, PINNED_TREE.height, g_mainWnd, nullptr,
+                              g_hInstance, nullptr);
   EndMenusOf(g_mainWnd);
   PumpFor(50);
 }

@@ -4,8 +4,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
+
 #include "app/ids.h"
 #include "app/main_window.h"
+#include "panel/panel_paint.h"
 
 namespace {
 
@@ -13,8 +16,8 @@ LRESULT CALLBACK FloorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   if (message == WM_PAINT) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    RECT panel = {9, 8, 250, 428};  // the panel's frame, which the benchmark watches turn white
-    FillRect(dc, &panel, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    // The panel's frame, which the benchmark watches turn white.
+    FillRect(dc, &PANEL_FRAME, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     EndPaint(window, &paint);
     return 0;
   }
@@ -49,17 +52,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       CreateWindowExW(exStyle, name, L"", style, 0, tray.top - POPUP_HEIGHT, POPUP_WIDTH, POPUP_HEIGHT,
                       nullptr, nullptr, instance, nullptr);
 #ifdef FLOOR_CONTROLS
-  // The popup's three controls at their places (left, top, width, height).
-  auto AddControl = [instance](HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
-                               RECT place, int id) {
-    CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, place.left, place.top, place.right,
-                    place.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                    nullptr);
-  };
-  AddControl(popup, L"Button", L"Shut down...", 0, {265, 443, 85, 22}, IDC_SHUTDOWN);
-  AddControl(popup, WC_TREEVIEWW, L"", TVS_FULLROWSELECT | TVS_TRACKSELECT | TVS_DISABLEDRAGDROP,
-             {14, 13, 230, 375}, IDC_PINNEDTREE);
-  AddControl(popup, L"Button", L"     All Programs", BS_LEFT, {10, 397, 238, 28}, IDC_ALLPROGRAMS);
+  // The popup's three controls at their places.
+  for (const ControlLayout& c : {SHUTDOWN_BUTTON, PINNED_TREE, ALL_PROGRAMS_BUTTON})
+    CreateWindowExW(0, c.className, c.text, c.style, c.x, c.y, c.width, c.height, popup,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
 #endif
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

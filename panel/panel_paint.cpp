@@ -57,7 +57,7 @@ void DrawPanelFrame(HDC dc) {
   // White under every colour scheme: the stock brush, not the context's current one.
   SelectObject(dc, GetStockObject(WHITE_BRUSH));
   SelectObject(dc, g_menuPen);
-  RoundRect(dc, 9, 8, 250, 428, 4, 4);
+  RoundRect(dc, PANEL_FRAME.left, PANEL_FRAME.top, PANEL_FRAME.right, PANEL_FRAME.bottom, 4, 4);
   SelectObject(dc, g_lightPen);
   MoveToEx(dc, 14, 393, nullptr);
   LineTo(dc, 244, 393);

@@ -6,6 +6,9 @@
 // 48 x 48, loaded once at start-up and kept until the process ends; null when there is none.
 extern HBITMAP g_userPicture;
 
+// The panel's rounded frame round the tree and the "All Programs" button (client coordinates).
+constexpr RECT PANEL_FRAME = {9, 8, 250, 428};
+
 // Where the account picture stands in the popup (client coordinates).
 constexpr int USER_PICTURE_X = 304;
 constexpr int USER_PICTURE_Y = 12;

@@ -25,7 +25,6 @@
 namespace {
 
 constexpr wchar_t kAllFiles[] = L"*";
-constexpr POINT kMenuAnchor = {11, 430};  // client point just below the button's lower-left corner
 
 constexpr int kFixedCommandCount = IDC_LAST_FIXED_COMMAND - IDC_FIRST_FIXED_COMMAND + 1;
 constexpr int kMenuNumbersPerPress = MAX_MENU_COMMAND_ID - kFixedCommandCount;
@@ -195,7 +194,7 @@ void DeleteItemBitmaps(HMENU menu) {
 
 void ShowProgramsMenu() {
   HMENU root = CreatePopupMenu();  // destroyed below, once tracking has ended
-  POINT anchor = kMenuAnchor;
+  POINT anchor = PROGRAMS_MENU_ANCHOR;
   ClientToScreen(g_mainWnd, &anchor);
   // The shell's icon lookups want COM; the menu is tracked outside it.
   HRESULT com = CoInitialize(nullptr);

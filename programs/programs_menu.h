@@ -8,6 +8,10 @@
 // The folder every press of "All Programs" mirrors.
 constexpr wchar_t PROGRAMS_FOLDER[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
 
+// The menu's lower-left corner, in the popup's client coordinates: just below the lower-left
+// corner of the "All Programs" button.
+constexpr POINT PROGRAMS_MENU_ANCHOR = {11, 430};
+
 // Walks PROGRAMS_FOLDER into a new menu, tracks it above the "All Programs" button and frees
 // it again. A chosen item arrives afterwards as WM_COMMAND on g_mainWnd.
 void ShowProgramsMenu();
