@@ -574,7 +574,7 @@ TEST(Lookups, LetCallsIntoTheWaitingApartment) {
   // This thread serves the tree, which the pinned pass sends to.
   EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 20000));
   EXPECT_TRUE(g_callsIntoWaiting == 2 && TreeView_GetCount(g_treeWnd) == 20) << g_callsIntoWaiting;
-  CloseHandle(thread);
+  for (HANDLE handle : {thread, g_workerLooking}) CloseHandle(handle);
 }
 
 // kestrelon.exe as a process of its own: what only a whole run shows.
