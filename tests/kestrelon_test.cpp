@@ -8,8 +8,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <algorithm>
-
 #include "app/ids.h"
 #include "app/main_window.h"
 #include "app/shell_helpers.h"
@@ -55,8 +53,8 @@ std::string IconBits(HICON icon) {  // the colours of a 32 x 32 icon; destroys i
   return bits;
 }
 
-// One line per item, submenus indented: "label #id" or "label >", "-" for a separator,
-// " (no icon)" for an item without a 16 x 16 bitmap; the bitmaps' bits go to bits.
+// One line per item, submenus indented: "label #id" or "label >", "-" for a separator; the
+// bits of each item's 16 x 16 bitmap (zeros for none) go to bits.
 std::wstring Listing(HMENU menu, const std::wstring& indent = L"", std::string* bits = nullptr) {
   std::wstring text;
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
@@ -64,12 +62,9 @@ std::wstring Listing(HMENU menu, const std::wstring& indent = L"", std::string* 
     UINT mask = MIIM_STRING | MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE | MIIM_CHECKMARKS;
     MENUITEMINFOW item = {sizeof(item), mask, 0, 0, 0, nullptr, nullptr, nullptr, 0, label, 1024};
     GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
-    BITMAP b = {};
-    bool icon = GetObjectW(item.hbmpUnchecked, sizeof(b), &b) && b.bmWidth == 16 && b.bmHeight == 16;
-    std::wstring line =
-        label + (item.hSubMenu ? L" >" : L" #" + Text(item.wID)) + (icon ? L"" : L" (no icon)");
+    std::wstring line = label + (item.hSubMenu ? L" >" : L" #" + Text(item.wID));
     text += indent + (item.fType & MFT_SEPARATOR ? L"-" : line) + L"\n";
-    if (bits && icon) *bits += Bits(item.hbmpUnchecked, 1024);
+    if (bits) *bits += Bits(item.hbmpUnchecked, 1024);
     if (item.hSubMenu) text += Listing(item.hSubMenu, indent + L"  ", bits);
   }
   return text;
@@ -164,12 +159,6 @@ std::wstring Walk(const std::wstring& folder, std::string* bits = nullptr) {
   return listing;
 }
 
-HWND Popup() {
-  HWND popup = nullptr;
-  WaitFor([&] { return (popup = FindWindowW(L"Kestrelon", nullptr)) && IsWindowVisible(popup); }, 10000);
-  return popup;
-}
-
 }  // namespace
 
 // A wrong class, text, style, place, id or font of the popup and its controls, a popup that
@@ -208,7 +197,6 @@ TEST(MainWindow, LayoutOnTheTaskbar) {
         << "window " << row.id;
   }
   EXPECT_EQ(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS, GetClassLongPtrW(g_mainWnd, GCL_STYLE));
-  EXPECT_EQ(GetClassLongPtrW(g_mainWnd, GCLP_HBRBACKGROUND), LONG_PTR(GetSysColorBrush(COLOR_GRAYTEXT)));
   EXPECT_NE(0, SendDlgItemMessageW(g_mainWnd, IDC_ALLPROGRAMS, BM_GETIMAGE, IMAGE_ICON, 0));
   wchar_t comctl[MAX_PATH];  // the manifest brings version 6, from the side-by-side store
   EXPECT_TRUE(GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), comctl, MAX_PATH) &&
@@ -273,8 +261,8 @@ TEST(MainWindow, MessageTable) {
       {WM_DESTROY, 0, 0, L"quit 0;"}, {WM_ACTIVATEAPP, TRUE, 0, L""}, {WM_LBUTTONUP, 0, 0, L""},
       {WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&rightClick), L""}, {UM_CLOSEMENU, 0, 0, L"show popup 0;quit 0;"},
       {WM_ACTIVATEAPP, FALSE, 0, L"timer popup 7000 1000 0;"}, {WM_TIMER, 42, 0, L"kill popup 7000;quit 0;"},
-      {WM_COMMAND, MAKEWPARAM(IDC_SHUTDOWN, BN_CLICKED), button, L"menu 350 728 32 0 popup 0;\nLog off #5003 "
-       L"(no icon)\nLock #5004 (no icon)\n-\nRestart #5001 (no icon)\n-\nShut down #5002 (no icon)\n"}};
+      {WM_COMMAND, MAKEWPARAM(IDC_SHUTDOWN, BN_CLICKED), button, L"menu 350 728 32 0 popup 0;\nLog off #5003\n"
+       L"Lock #5004\n-\nRestart #5001\n-\nShut down #5002\n"}};
   // clang-format on
   for (const MessageRow& row : rows)
     EXPECT_EQ(row.effect, Send(row.message, row.wParam, row.lParam)) << row.message;
@@ -305,7 +293,7 @@ FARPROC(WINAPI* g_realGetProcAddress)(HMODULE, LPCSTR);
 HANDLE(WINAPI* g_realLoadImageW)(HINSTANCE, LPCWSTR, UINT, int, int, UINT);
 // clang-format off
 HRESULT WINAPI FakeUserPicturePath(LPCWSTR user, DWORD flags, LPWSTR buffer, UINT capacity) {
-  std::fill(buffer, buffer + capacity, L'x');
+  wmemset(buffer, L'x', capacity);
   if (!g_picturePath.empty()) wcscpy_s(buffer, capacity, g_picturePath.c_str());
   return Logged(S_OK, L"picture path", user, flags, capacity);
 }
@@ -330,9 +318,11 @@ HANDLE WINAPI FakeLoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int widt
 // clang-format on
 
 // Under a scheme where each system colour the panel uses is distinct: an outline, separator,
-// frame, border or column drawn in the wrong colour or a pixel off; a fill that is not white; an
-// account picture not loaded as the shell names it, not scaled to 48 x 48, read past its buffer,
-// or a frame that is not plain where there is none; captions missing from the first paint.
+// frame, border or column drawn in the wrong colour or a pixel off; a fill that is not white; a
+// highlight not stretched over its slot, left behind after several moves, gone after a system
+// erase or over its caption; a caption on an opaque background; an account picture not loaded as
+// the shell names it, not scaled to 48 x 48, read past its buffer, or a frame that is not plain
+// where there is none.
 TEST(Panel, PixelsAndAccountPicture) {
   const int kinds[] = {COLOR_MENU, COLOR_GRAYTEXT, COLOR_3DLIGHT, COLOR_GRADIENTACTIVECAPTION};
   const COLORREF M = RGB(200, 0, 0), G = RGB(0, 100, 0), L = RGB(0, 0, 200), F = RGB(200, 200, 0);
@@ -342,6 +332,9 @@ TEST(Panel, PixelsAndAccountPicture) {
   SetSysColors(4, kinds, scheme);
   CreateDrawingResources();  // as at a start under this scheme
   ShowPopup();
+  for (int y : {110, 150, 160}) MoveTo(300, y);  // the highlight moves down to "Pictures"
+  UpdateWindow(g_mainWnd);
+  const COLORREF H = RGB(0x9C, 0xB4, 0xCE), O = RGB(0x3C, 0x4A, 0x5E);  // the art's upper half, its outline
   // clang-format off
   struct PixelRow { int x, y; COLORREF colour; };
   const PixelRow rows[] = {  // outside, on and inside each edge: panel, separator, frame, border, column
@@ -351,10 +344,18 @@ TEST(Panel, PixelsAndAccountPicture) {
       {356, 36, G}, {328, 7, G}, {328, 8, L}, {328, 9, F}, {328, 63, L}, {328, 64, G}, {302, 36, F}, {303, 36, B},
       {352, 36, B}, {353, 36, F}, {328, 10, F}, {328, 11, B}, {328, 60, B}, {328, 61, F}, {260, 200, G},
       {397, 200, G}, {300, 70, G}, {300, 425, G}, {9, 8, G}, {10, 8, M}, {9, 9, M}, {10, 9, Wh},  // corners
-      {300, 8, G}, {301, 8, L}, {300, 9, L}, {301, 9, F}};
+      {300, 8, G}, {301, 8, L}, {300, 9, L}, {301, 9, F},
+      {390, 146, H}, {390, 110, G}, {390, 141, G}, {390, 142, O}, {397, 160, O}, {380, 173, O},  // stretched
+      {268, 186, G}};  // no text background behind a caption
   // clang-format on
-  for (const PixelRow& row : rows) EXPECT_EQ(row.colour, Pixel(row.x, row.y)) << row.x << ", " << row.y;
-  EXPECT_GT(WhitePixels(268, 113), 10);  // "Documents"
+  for (bool whole : {false, true}) {  // as the moves painted it, then after a system erase
+    if (whole) RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    for (const PixelRow& row : rows) EXPECT_EQ(row.colour, Pixel(row.x, row.y)) << row.x << ", " << row.y;
+  }
+  EXPECT_GT(WhitePixels(268, 150), 10);  // "Pictures" over its highlight
+  MoveTo(300, 104);
+  UpdateWindow(g_mainWnd);
+  EXPECT_EQ(G, Pixel(390, 146));
 
   g_realGetProcAddress = reinterpret_cast<decltype(g_realGetProcAddress)>(FAKE(GetProcAddress));
   g_realLoadImageW = reinterpret_cast<decltype(g_realLoadImageW)>(FAKE(LoadImageW));
@@ -371,50 +372,42 @@ TEST(Panel, PixelsAndAccountPicture) {
     g_picturePath = row.shellPath;
     g_userPicture = nullptr;
     LoadUserPicture();
-    BITMAP size = {};
-    GetObjectW(g_userPicture, sizeof(size), &size);
     RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    EXPECT_TRUE(TakeLog() == row.calls && (!g_userPicture || (size.bmWidth == 48 && size.bmHeight == 48)) &&
-                Pixel(328, 31) == row.centre && Pixel(328, 13) == row.top)
+    EXPECT_TRUE(TakeLog() == row.calls && Pixel(328, 31) == row.centre && Pixel(328, 13) == row.top)
         << row.shellPath.size();
   }
   SetSysColors(4, kinds, saved);
 }
 
-// Wrong slot bounds, an invalidation missing (also inside the same slot) or extra, a stale or
-// vanished highlight after several moves or a system erase, wrong link targets, a link opened
-// from a band between slots or from a home value too long to read.
+// Wrong slot bounds, an invalidation missing (also inside the same slot) or extra, captions
+// drawn elsewhere or otherwise, wrong link targets, a link opened from a band between slots or
+// from a home value too long to read.
 TEST(LinkColumn, HoverPaintAndRelease) {
   ShowPopup();
+  wcscpy_s(g_homeDrive, L"C:");
+  wcscpy_s(g_homePath, L"\\Users\\kes");
   const RECT column = {260, 70, 398, 426}, none = {};
+  const std::wstring home = L"C:\\Users\\kes";
   // clang-format off
-  struct MoveRow { POINT cursor; int hoverId; RECT invalid; };
+  struct MoveRow { POINT cursor; RECT invalid; std::wstring opens; };  // by a click there
   const MoveRow moves[] = {
-      {{300, 60}, 0, none}, {{300, 110}, IDL_DOCUMENTS, column}, {{300, 120}, IDL_DOCUMENTS, column},
-      {{300, 103}, 0, column}, {{300, 104}, 0, none}, {{397, 75}, IDL_USERHOME, column}, {{398, 75}, 0, column},
-      {{300, 174}, 0, none}, {{300, 173}, IDL_PICTURES, column}, {{259, 150}, 0, column}, {{260, 425}, IDL_RUN, column}};
+      {{300, 60}, none, L""}, {{300, 110}, column, home + L"\\Documents"}, {{300, 120}, column, home + L"\\Documents"},
+      {{300, 103}, column, L""}, {{300, 104}, none, L""}, {{397, 75}, column, home}, {{398, 75}, column, L""},
+      {{300, 174}, none, L""}, {{300, 173}, column, home + L"\\Pictures"}, {{259, 150}, column, L""},
+      {{260, 425}, column, L".\\Run.lnk"}, {{300, 188}, column, home + L"\\Music"},
+      {{300, 224}, column, home + L"\\Downloads"}, {{300, 260}, column, L".\\Computer.lnk"},
+      {{300, 296}, column, L".\\Network.lnk"}, {{300, 332}, column, L".\\Control Panel.lnk"},
+      {{300, 368}, column, L".\\Devices and Printers.lnk"}};
   // clang-format on
   for (const MoveRow& row : moves) {
     RECT update = {};
     ValidateRect(g_mainWnd, nullptr);
     MoveTo(row.cursor.x, row.cursor.y);
     GetUpdateRect(g_mainWnd, &update, FALSE);
-    EXPECT_TRUE(row.hoverId == g_hoverId && EqualRect(&row.invalid, &update))
+    EXPECT_TRUE(EqualRect(&row.invalid, &update) &&
+                Send(WM_LBUTTONUP, 0, 0) == (row.opens.empty() ? L"" : Opened(row.opens) + L"quit 0;"))
         << row.cursor.x << ", " << row.cursor.y;
   }
-  // The highlight art's upper half, and the column's background.
-  const COLORREF highlight = RGB(0x9C, 0xB4, 0xCE), grey = GetSysColor(COLOR_GRAYTEXT);
-  for (int y : {110, 150, 160}) MoveTo(300, y);
-  UpdateWindow(g_mainWnd);
-  const COLORREF outline = RGB(0x3C, 0x4A, 0x5E);  // of the art, stretched over the whole slot
-  EXPECT_TRUE(highlight == Pixel(390, 146) && grey == Pixel(390, 110) && grey == Pixel(390, 141) &&
-              outline == Pixel(390, 142) && outline == Pixel(397, 160) && outline == Pixel(380, 173) &&
-              grey == Pixel(268, 186));  // no text background behind a caption
-  RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-  EXPECT_TRUE(highlight == Pixel(390, 146) && WhitePixels(268, 150) > 10);  // "Pictures" over its highlight
-  MoveTo(300, 104);
-  UpdateWindow(g_mainWnd);
-  EXPECT_EQ(grey, Pixel(390, 146));
   ASSERT_TRUE(FAKE(DrawTextW));
   wcscpy_s(g_userName, L"kestrel");
   RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);  // 16384: DT_PATH_ELLIPSIS
@@ -425,18 +418,6 @@ TEST(LinkColumn, HoverPaintAndRelease) {
             L"caption Network -1 268 293 398 318 16384;caption Control Panel -1 268 330 398 354 16384;"
             L"caption Devices and Printers -1 268 366 398 390 16384;caption Run... -1 268 402 398 426 16384;", TakeLog());
   // clang-format on
-
-  wcscpy_s(g_homeDrive, L"C:");
-  wcscpy_s(g_homePath, L"\\Users\\kes");
-  // clang-format off
-  const wchar_t* targets[] = {L"C:\\Users\\kes", L"C:\\Users\\kes\\Documents", L"C:\\Users\\kes\\Pictures",
-      L"C:\\Users\\kes\\Music", L"C:\\Users\\kes\\Downloads", L".\\Computer.lnk", L".\\Network.lnk",
-      L".\\Control Panel.lnk", L".\\Devices and Printers.lnk", L".\\Run.lnk", nullptr};  // and a band
-  // clang-format on
-  for (int slot = 0; slot < 11; ++slot) {
-    MoveTo(300, slot < 10 ? 80 + 36 * slot : 104);
-    EXPECT_EQ(targets[slot] ? Opened(targets[slot]) + L"quit 0;" : L"", Send(WM_LBUTTONUP, 0, 0)) << slot;
-  }
   SetEnvironmentVariableW(L"homepath", (L"\\" + std::wstring(1500, L'x')).c_str());
   ReadHomeFolders();
   MoveTo(300, 116);
@@ -488,93 +469,52 @@ TEST(PinnedItems, ListingClickAndFolder) {
   EXPECT_STREQ(L"C:\\Users\\kes\\Documents\\StartItems\\", g_pinnedDir);
 }
 
+// clang-format off
+decltype(&CoWaitForMultipleHandles) g_realCoWait;
+HRESULT WINAPI FakeCoWaitForMultipleHandles(DWORD flags, DWORD ms, ULONG count, HANDLE* handles, DWORD* index) {
+  return Logged(g_realCoWait(flags, ms, count, handles, index), L"wait", flags, ms, count);
+}
+// clang-format on
+
 // Wrong labels (the shortcut rule: exact case, anywhere in the name, the last four characters
 // cut), names not left out (or left out case-blind), folders that take no number, ids
 // inside 5000-5005 or past 65535, icons missing or of other paths, wrong lookups, a choice that
-// is not launched, a folder link walked for ever.
+// is not launched, a folder link walked for ever; a wait for the icon lookups that lets no COM
+// call into this apartment, lets input in, or ends before its worker.
 TEST(ProgramsMenu, ListingIdsAndChoice) {
   ShowPopup();
   std::wstring root = Tree(L"programs"), wrap = Tree(L"wrap"), icons = Tree(L"icons");
   g_lastMenuId = 4997;
-  EXPECT_EQ(
-      L"\nApp #4998\nCaps >\n  DESKTOP.INI #5006\nEmpty >\nNames >\n   #5009\n  lnk #5010\n  MAIL #5011\n  "
-      L"Mail.Lnk #5012\n"
-      L"Site.url #5013\nTom & Jerry.txt #5014\nTool.lnk #5015\nTools >\n  Inner.txt #5017\nUpper >\n  "
-      L"Kept.txt #5019\n",
-      Walk(root));
+  // clang-format off
+  EXPECT_EQ(L"\nApp #4998\nCaps >\n  DESKTOP.INI #5006\nEmpty >\nNames >\n   #5009\n  lnk #5010\n  MAIL #5011\n"
+            L"  Mail.Lnk #5012\nSite.url #5013\nTom & Jerry.txt #5014\nTool.lnk #5015\nTools >\n  Inner.txt #5017\n"
+            L"Upper >\n  Kept.txt #5019\n", Walk(root));
+  // clang-format on
   EXPECT_TRUE(FindProgramPath(4998) == root + L"\\App.lnk" && FindProgramPath(4999).empty() &&
               FindProgramPath(5015) == root + L"\\Tool.lnk.bak");
   EXPECT_EQ(Opened(root + L"\\Tools.lnk\\Inner.txt") + L"quit 0;", Send(WM_COMMAND, 5017, 0));
 
-  for (std::wstring exe : {L"notepad.exe", L"regedit.exe"})  // a tree of several different icons
-    CopyFileW((L"C:\\windows\\" + exe).c_str(), (icons + L"\\" + exe).c_str(), FALSE);
   std::string bits, shellBits;  // each item's bitmap, and the one the shell's icon of its path gives
   g_lastMenuId = 0;
-  EXPECT_EQ(L"\nFolder >\n  Inner.txt #2\nnotepad.exe #3\nReadme.txt #4\nregedit.exe #5\n",
-            Walk(icons, &bits));
-  for (const wchar_t* path :
-       {L"Folder", L"Folder\\Inner.txt", L"notepad.exe", L"Readme.txt", L"regedit.exe"}) {
+  EXPECT_EQ(L"\nbutton.ico #1\nFolder >\n  Inner.txt #3\nReadme.txt #4\nrightarrow.ico #5\n", Walk(icons, &bits));
+  for (const wchar_t* path : {L"button.ico", L"Folder", L"Folder\\Inner.txt", L"Readme.txt", L"rightarrow.ico"}) {
     HBITMAP icon = MakeMenuIconBitmap(icons + L"\\" + path);
     shellBits += Bits(icon, 1024);
     DeleteObject(icon);
   }
-  EXPECT_TRUE(shellBits == bits &&
-              bits.substr(0, 1024) != bits.substr(2048, 1024));  // a folder's, a program's
+  EXPECT_TRUE(shellBits == bits && bits.substr(0, 1024) != bits.substr(1024, 1024));  // an icon's, a folder's
   g_lastMenuId = 65533;  // past 65535 numbering starts over at 1 and forgets finished presses
   EXPECT_EQ(L"\na.txt #65534\nb.txt #65535\nc.txt #1\n", Walk(wrap));
   EXPECT_TRUE(FindProgramPath(1) == wrap + L"\\c.txt" && FindProgramPath(4998).empty());
   EXPECT_EQ(L"\nL" + std::wstring(250, L'l') + L".txt #2\nLoop >\n" + std::wstring(251, L'S') + L" #4\n",
             Walk(Tree(L"loop")));  // the link back to its folder stays empty
-}
-
-// The lookups of a press or a pinned pass on a thread that holds an object of its own apartment
-// (a shell link): the first lookup on a worker calls into it, as it would call an icon handler
-// that COM hosts in the main apartment.
-DWORD g_waitingThread;    // starts the lookups and waits for their threads
-HANDLE g_workerLooking;   // set once a lookup runs on a worker
-IStream* g_toWaiting;     // the waiting thread's object, marshalled for the first worker lookup
-LONG g_callsIntoWaiting;  // calls that came back from the waiting thread's apartment
-DWORD_PTR(WINAPI* g_realSHGetFileInfoW)(LPCWSTR, DWORD, SHFILEINFOW*, UINT, UINT);
-// clang-format off
-DWORD_PTR WINAPI FakeSHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags) {
-  bool waiting = GetCurrentThreadId() == g_waitingThread;  // it lets a worker begin, then goes on to its wait
-  waiting ? WaitForSingleObject(g_workerLooking, 5000) : SetEvent(g_workerLooking);
-  void* stream = waiting ? nullptr : InterlockedExchangePointer(reinterpret_cast<void**>(&g_toWaiting), nullptr);
-  IUnknown* object = nullptr;
-  if (stream && SUCCEEDED(CoGetInterfaceAndReleaseStream(static_cast<IStream*>(stream), IID_PPV_ARGS(&object)))) {
-    IStream* none = nullptr;  // not a shell link's: asked of the object itself, in its apartment
-    if (object->QueryInterface(IID_PPV_ARGS(&none)) == E_NOINTERFACE) InterlockedIncrement(&g_callsIntoWaiting);
-    object->Release();
-  }
-  return g_realSHGetFileInfoW(path, attributes, info, size, flags);
-}
-// clang-format on
-DWORD WINAPI WaitingThread(void*) {  // a press, then a pinned pass, each with a link to call into
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IUnknown* link = nullptr;
-  CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link));
-  g_waitingThread = GetCurrentThreadId();
-  for (int pass = 0; pass < 2; ++pass) {
-    ResetEvent(g_workerLooking);
-    CoMarshalInterThreadInterfaceInStream(IID_IUnknown, link, &g_toWaiting);
-    pass ? LoadPinnedItems(Tree(L"many") + L"\\") : static_cast<void>(Walk(Tree(L"many")));
-  }
-  link->Release();
-  CoUninitialize();
-  return 0;
-}
-
-// A wait for the lookup threads that lets no COM call into the waiting thread's apartment: a
-// press or a pinned pass that hangs for ever.
-TEST(Lookups, LetCallsIntoTheWaitingApartment) {
-  ShowPopup();
-  g_realSHGetFileInfoW = reinterpret_cast<decltype(g_realSHGetFileInfoW)>(FAKE(SHGetFileInfoW));
-  g_workerLooking = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE thread = CreateThread(nullptr, 0, WaitingThread, nullptr, 0, nullptr);
-  // This thread serves the tree, which the pinned pass sends to.
-  EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 20000));
-  EXPECT_TRUE(g_callsIntoWaiting == 2 && TreeView_GetCount(g_treeWnd) == 20) << g_callsIntoWaiting;
-  for (HANDLE handle : {thread, g_workerLooking}) CloseHandle(handle);
+  // The wait for a worker lets COM calls into this apartment, and no input: a lookup may call an
+  // icon handler COM hosts here. It ends only with the worker, which uses the waiting frame.
+  CoInitialize(nullptr);
+  g_realCoWait = reinterpret_cast<decltype(g_realCoWait)>(FAKE(CoWaitForMultipleHandles));
+  TakeLog();
+  Walk(Tree(L"many"));
+  EXPECT_EQ(L"wait 0 4294967295 1;", TakeLog());  // no flags, INFINITE, the one worker
 }
 
 // kestrelon.exe as a process of its own: what only a whole run shows.
@@ -583,15 +523,15 @@ TEST(Lookups, LetCallsIntoTheWaitingApartment) {
 // bound for a popup that does not answer; an Esc that does not end the run; every run exits 0.
 TEST(EndToEnd, SecondStartAndEscEndTheRun) {
   PROCESS_INFORMATION first = Start(Beside(L""));
-  ASSERT_NE(nullptr, Popup());
+  ASSERT_NE(nullptr, ShownWindow(L"Kestrelon", 10000));
   EXPECT_EQ(0, ExitCode(Start(Beside(L""))));  // one that made a popup of its own would run on
   EXPECT_EQ(0, ExitCode(first));
   PROCESS_INFORMATION hung = Start(Beside(L""));
-  ASSERT_NE(nullptr, Popup());
+  ASSERT_NE(nullptr, ShownWindow(L"Kestrelon", 10000));
   SuspendThread(hung.hThread);  // the popup's one window thread: it answers nothing now
   EXPECT_EQ(0, ExitCode(Start(Beside(L""))));
   ResumeThread(hung.hThread);
-  PostMessageW(Popup(), WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageW(ShownWindow(L"Kestrelon", 10000), WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(0, ExitCode(hung));
 }
 

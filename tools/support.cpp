@@ -15,6 +15,13 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
   return true;
 }
 
+HWND ShownWindow(const wchar_t* className, DWORD timeoutMs) {
+  HWND window = nullptr;
+  WaitFor([&] { return (window = FindWindowW(className, nullptr)) != nullptr && IsWindowVisible(window); },
+          timeoutMs);
+  return window && IsWindowVisible(window) ? window : nullptr;
+}
+
 std::wstring Beside(const std::wstring& name) {
   wchar_t exe[MAX_PATH], path[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);

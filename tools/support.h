@@ -10,6 +10,9 @@
 // Handles this thread's messages until the condition holds or the time is up.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
 
+// The visible top-level window of a class, once there is one; null when none shows in time.
+HWND ShownWindow(const wchar_t* className, DWORD timeoutMs);
+
 // A path beside the running program, made whole ("..\\x" allowed).
 std::wstring Beside(const std::wstring& name);
 
