@@ -496,8 +496,10 @@ TEST(ProgramsMenu, ListingIdsAndChoice) {
 
   std::string bits, shellBits;  // each item's bitmap, and the one the shell's icon of its path gives
   g_lastMenuId = 0;
-  EXPECT_EQ(L"\nbutton.ico #1\nFolder >\n  Inner.txt #3\nReadme.txt #4\nrightarrow.ico #5\n", Walk(icons, &bits));
-  for (const wchar_t* path : {L"button.ico", L"Folder", L"Folder\\Inner.txt", L"Readme.txt", L"rightarrow.ico"}) {
+  EXPECT_EQ(L"\nbutton.ico #1\nFolder >\n  Inner.txt #3\nReadme.txt #4\nrightarrow.ico #5\n",
+            Walk(icons, &bits));
+  for (const wchar_t* path :
+       {L"button.ico", L"Folder", L"Folder\\Inner.txt", L"Readme.txt", L"rightarrow.ico"}) {
     HBITMAP icon = MakeMenuIconBitmap(icons + L"\\" + path);
     shellBits += Bits(icon, 1024);
     DeleteObject(icon);

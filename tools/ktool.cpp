@@ -45,7 +45,9 @@ int ResolveShortcut(wchar_t** argv) {
   return result;
 }
 
-int WaitWindow(wchar_t** argv) { return ShownWindow(argv[2], static_cast<DWORD>(_wtoi(argv[3])) * 1000) ? 0 : 1; }
+int WaitWindow(wchar_t** argv) {
+  return ShownWindow(argv[2], static_cast<DWORD>(_wtoi(argv[3])) * 1000) ? 0 : 1;
+}
 
 // The shell hands out no process for a shortcut, so the process is found by its window.
 int OpenAndWait(wchar_t** argv) {
