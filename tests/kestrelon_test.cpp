@@ -6,7 +6,6 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
 #include "app/ids.h"
 #include "app/main_window.h"
@@ -38,17 +37,18 @@ Result Logged(Result result, const wchar_t* what, Arguments... arguments) {
   return result;
 }
 
-std::string Bits(HBITMAP bitmap, int bytes) {
+std::string Bits(HBITMAP bitmap, int bytes, bool destroy = false) {
   std::string bits(static_cast<size_t>(bytes), '\0');
   GetBitmapBits(bitmap, bytes, &bits[0]);
+  if (destroy) DeleteObject(bitmap);
   return bits;
 }
 
 std::string IconBits(HICON icon) {  // the colours of a 32 x 32 icon; destroys it
   ICONINFO parts = {};
   GetIconInfo(icon, &parts);
-  std::string bits = Bits(parts.hbmColor, 4096);
-  for (HBITMAP part : {parts.hbmColor, parts.hbmMask}) DeleteObject(part);
+  std::string bits = Bits(parts.hbmColor, 4096, true);
+  DeleteObject(parts.hbmMask);
   DestroyIcon(icon);
   return bits;
 }
@@ -113,6 +113,9 @@ void ShowPopup() {
   InitCommonControlsEx(&controls);
   g_linkBackBitmap = LoadBitmapW(g_hInstance, L"IDB_LINKBUTTONBACK");
   RegisterMainClass();
+  SetEnvironmentVariableW(L"homedrive", L"C:");
+  SetEnvironmentVariableW(L"homepath", L"\\Users\\kes");
+  ReadHomeFolders();
   FindTaskbar();
   CreateMainWindow();
   InitLinkSlots();
@@ -251,7 +254,6 @@ TEST(MainWindow, PlacedAgainstTheTaskbar) {
 TEST(MainWindow, MessageTable) {
   ShowPopup();
   CoInitialize(nullptr);  // so that each launch only counts its own COM entry
-  auto button = reinterpret_cast<LPARAM>(GetDlgItem(g_mainWnd, IDC_SHUTDOWN));
   NMHDR rightClick = {g_treeWnd, IDC_PINNEDTREE, static_cast<UINT>(NM_RCLICK)};
   // clang-format off
   struct MessageRow { UINT message; WPARAM wParam; LPARAM lParam; const wchar_t* effect; };
@@ -259,7 +261,7 @@ TEST(MainWindow, MessageTable) {
       {WM_DESTROY, 0, 0, L"quit 0;"}, {WM_ACTIVATEAPP, TRUE, 0, L""}, {WM_LBUTTONUP, 0, 0, L""},
       {WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&rightClick), L""}, {UM_CLOSEMENU, 0, 0, L"show popup 0;quit 0;"},
       {WM_ACTIVATEAPP, FALSE, 0, L"timer popup 7000 1000 0;"}, {WM_TIMER, 42, 0, L"kill popup 7000;quit 0;"},
-      {WM_COMMAND, MAKEWPARAM(IDC_SHUTDOWN, BN_CLICKED), button, L"menu 350 728 32 0 popup 0;\nLog off #5003\n"
+      {WM_COMMAND, MAKEWPARAM(IDC_SHUTDOWN, BN_CLICKED), LPARAM(GetDlgItem(g_mainWnd, IDC_SHUTDOWN)), L"menu 350 728 32 0 popup 0;\nLog off #5003\n"
        L"Lock #5004\n-\nRestart #5001\n-\nShut down #5002\n"}};
   // clang-format on
   for (const MessageRow& row : rows)
@@ -327,8 +329,8 @@ TEST(Panel, PixelsAndAccountPicture) {
   const int kinds[] = {COLOR_MENU, COLOR_GRAYTEXT, COLOR_3DLIGHT, COLOR_GRADIENTACTIVECAPTION};
   const COLORREF M = RGB(200, 0, 0), G = RGB(0, 100, 0), L = RGB(0, 0, 200), F = RGB(200, 200, 0);
   const COLORREF scheme[] = {M, G, L, F}, Wh = RGB(255, 255, 255), B = RGB(125, 125, 125);
-  COLORREF saved[4];
-  for (int i = 0; i < 4; ++i) saved[i] = GetSysColor(kinds[i]);
+  const COLORREF saved[] = {GetSysColor(kinds[0]), GetSysColor(kinds[1]), GetSysColor(kinds[2]),
+                            GetSysColor(kinds[3])};
   SetSysColors(4, kinds, scheme);
   CreateDrawingResources();  // as at a start under this scheme
   ShowPopup();
@@ -384,8 +386,6 @@ TEST(Panel, PixelsAndAccountPicture) {
 // from a home value too long to read.
 TEST(LinkColumn, HoverPaintAndRelease) {
   ShowPopup();
-  wcscpy_s(g_homeDrive, L"C:");
-  wcscpy_s(g_homePath, L"\\Users\\kes");
   const RECT column = {260, 70, 398, 426}, none = {};
   const std::wstring home = L"C:\\Users\\kes";
   // clang-format off
@@ -433,19 +433,15 @@ TEST(PinnedItems, ListingClickAndFolder) {
   g_realImageListCreate = reinterpret_cast<decltype(g_realImageListCreate)>(FAKE(ImageList_Create));
   LoadPinnedItems(folder);
   EXPECT_EQ(L"images 32 32 33 1 1024;", TakeLog());  // large icons, ILC_COLOR32 | ILC_MASK
-  wchar_t shell32[MAX_PATH];
-  ExpandEnvironmentStringsW(L"%windir%\\system32\\shell32.dll", shell32, MAX_PATH);
-  const std::string icon46 = IconBits(ExtractIconW(nullptr, shell32, 46));
+  const std::string icon46 = IconBits(ExtractIconW(nullptr, L"shell32.dll", 46));
   HIMAGELIST images = TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL);
   for (HTREEITEM item = TreeView_GetRoot(g_treeWnd); item; item = TreeView_GetNextSibling(g_treeWnd, item)) {
     wchar_t text[64] = L"";
     TVITEMW got = {TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE, item, 0, 0, text, 64};
     TreeView_GetItem(g_treeWnd, &got);
     std::wstring path = g_pinnedPaths.at(got.lParam);
-    std::string shown = IconBits(ImageList_GetIcon(images, got.iImage, ILD_NORMAL));
-    const wchar_t* icon = shown == IconBits(GetLargeIconForPath(path)) ? L" own"
-                          : shown == icon46                            ? L" 46"
-                                                                       : L" ?";
+    std::string is = IconBits(ImageList_GetIcon(images, got.iImage, ILD_NORMAL));
+    const wchar_t* icon = is == IconBits(GetLargeIconForPath(path)) ? L" own" : is == icon46 ? L" 46" : L" ?";
     listing += text + (L" " + Text(got.lParam)) + L" " + path.substr(path.find(L"\\trees\\") + 7) + icon +
                (got.iImage == got.iSelectedImage ? L"\n" : L" !\n");
   }
@@ -463,8 +459,6 @@ TEST(PinnedItems, ListingClickAndFolder) {
   Aim(g_treeWnd, 220, 3 * row + row / 2);  // blank space right of "Notepad"
   EXPECT_EQ(Opened(folder + L"Notepad.lnk") + L"show popup 0;quit 0;",
             Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)));
-  wcscpy_s(g_homeDrive, L"C:");
-  wcscpy_s(g_homePath, L"\\Users\\kes");
   StartPinnedItemsLoader();  // its thread then waits on the tree, which this thread serves no more
   EXPECT_STREQ(L"C:\\Users\\kes\\Documents\\StartItems\\", g_pinnedDir);
 }
@@ -499,11 +493,8 @@ TEST(ProgramsMenu, ListingIdsAndChoice) {
   EXPECT_EQ(L"\nbutton.ico #1\nFolder >\n  Inner.txt #3\nReadme.txt #4\nrightarrow.ico #5\n",
             Walk(icons, &bits));
   for (const wchar_t* path :
-       {L"button.ico", L"Folder", L"Folder\\Inner.txt", L"Readme.txt", L"rightarrow.ico"}) {
-    HBITMAP icon = MakeMenuIconBitmap(icons + L"\\" + path);
-    shellBits += Bits(icon, 1024);
-    DeleteObject(icon);
-  }
+       {L"button.ico", L"Folder", L"Folder\\Inner.txt", L"Readme.txt", L"rightarrow.ico"})
+    shellBits += Bits(MakeMenuIconBitmap(icons + L"\\" + path), 1024, true);
   EXPECT_TRUE(shellBits == bits && bits.substr(0, 1024) != bits.substr(1024, 1024));  // an icon's, a folder's
   g_lastMenuId = 65533;  // past 65535 numbering starts over at 1 and forgets finished presses
   EXPECT_EQ(L"\na.txt #65534\nb.txt #65535\nc.txt #1\n", Walk(wrap));
@@ -514,7 +505,6 @@ TEST(ProgramsMenu, ListingIdsAndChoice) {
   // icon handler COM hosts here. It ends only with the worker, which uses the waiting frame.
   CoInitialize(nullptr);
   g_realCoWait = reinterpret_cast<decltype(g_realCoWait)>(FAKE(CoWaitForMultipleHandles));
-  TakeLog();
   Walk(Tree(L"many"));
   EXPECT_EQ(L"wait 0 4294967295 1;", TakeLog());  // no flags, INFINITE, the one worker
 }
