@@ -205,7 +205,8 @@ TEST(MainWindow, LayoutOnTheTaskbar) {
   SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, 500, const_cast<NONCLIENTMETRICSW*>(&saved), 0);
 }
 
-// Stand-ins for the monitors, of which Wine shows one: [0] holds the taskbar, [1] is the primary.
+// Stand-ins for the monitors, of which Wine shows one: [0] holds the taskbar, [1] is the primary
+// (work area {0, 0, 1024, 700}).
 MONITORINFO g_monitors[2];
 // clang-format off
 HMONITOR WINAPI FakeMonitorFromRect(const RECT*, DWORD flags) { return Logged(HMONITOR(1), L"taskbar's", flags); }
@@ -222,25 +223,24 @@ BOOL WINAPI FakeGetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
 TEST(MainWindow, PlacedAgainstTheTaskbar) {
   for (void* original : {FAKE(MonitorFromRect), FAKE(MonitorFromPoint), FAKE(GetMonitorInfoW)})
     ASSERT_TRUE(original);
-  const RECT screen = {0, 0, 1024, 768}, work = {0, 0, 1024, 748};
+  const RECT screen = {0, 0, 1024, 768};
+  g_monitors[1] = {sizeof(MONITORINFO), screen, {0, 0, 1024, 700}, MONITORINFOF_PRIMARY};
   // clang-format off
-  struct PlaceRow { const char* what; RECT taskbar, monitor, primaryWork; POINT popup; };
+  struct PlaceRow { const char* what; RECT taskbar, monitor; POINT popup; };
   const PlaceRow rows[] = {
-      {"bottom", {0, 748, 1024, 768}, screen, work, {0, 263}}, {"top", {0, 0, 1024, 40}, screen, work, {0, 40}},
-      {"left", {0, 0, 60, 768}, screen, work, {60, 0}}, {"right", {964, 0, 1024, 768}, screen, work, {554, 0}},
-      {"bottom, auto-hidden", {0, 766, 1024, 806}, screen, work, {0, 281}},
-      {"bottom, short", {0, 688, 120, 768}, screen, work, {0, 203}},
-      {"on a monitor right of the primary", {1920, 1040, 3200, 1080}, {1920, 0, 3200, 1080}, work, {1920, 555}},
-      {"left, on a monitor above and right", {1920, -200, 1980, 1000}, {1920, -200, 3000, 1000}, work, {1980, -200}},
-      {"on a monitor left of the primary", {-1280, 984, 0, 1024}, {-1280, 0, 0, 1024}, work, {-1280, 499}},
-      {"bottom of a monitor too short", {0, 460, 800, 500}, {0, 0, 800, 500}, work, {0, 0}},
-      {"right of a monitor too narrow", {340, 0, 400, 768}, {0, 0, 400, 768}, work, {0, 0}},
-      {"none", {0, 0, 0, 0}, {}, {0, 0, 1024, 700}, {0, 215}}};
+      {"bottom", {0, 748, 1024, 768}, screen, {0, 263}}, {"top", {0, 0, 1024, 40}, screen, {0, 40}},
+      {"left", {0, 0, 60, 768}, screen, {60, 0}}, {"right", {964, 0, 1024, 768}, screen, {554, 0}},
+      {"bottom, auto-hidden", {0, 766, 1024, 806}, screen, {0, 281}}, {"bottom, short", {0, 688, 120, 768}, screen, {0, 203}},
+      {"on a monitor right of the primary", {1920, 1040, 3200, 1080}, {1920, 0, 3200, 1080}, {1920, 555}},
+      {"left, on a monitor above and right", {1920, -200, 1980, 1000}, {1920, -200, 3000, 1000}, {1980, -200}},
+      {"on a monitor left of the primary", {-1280, 984, 0, 1024}, {-1280, 0, 0, 1024}, {-1280, 499}},
+      {"bottom of a monitor too short", {0, 460, 800, 500}, {0, 0, 800, 500}, {0, 0}},
+      {"right of a monitor too narrow", {340, 0, 400, 768}, {0, 0, 400, 768}, {0, 0}},
+      {"none: the primary's work area", {0, 0, 0, 0}, {}, {0, 215}}};
   // clang-format on
   for (const PlaceRow& row : rows) {
     g_trayRect = row.taskbar;
     g_monitors[0] = {sizeof(MONITORINFO), row.monitor, row.monitor, 0};
-    g_monitors[1] = {sizeof(MONITORINFO), screen, row.primaryWork, MONITORINFOF_PRIMARY};
     POINT origin = PopupOrigin();
     std::wstring asked = IsRectEmpty(&row.taskbar) ? L"at 0 0 1;" : L"taskbar's 2;";  // primary, nearest
     EXPECT_TRUE(origin.x == row.popup.x && origin.y == row.popup.y && TakeLog() == asked)
@@ -503,7 +503,7 @@ TEST(ProgramsMenu, ListingIdsAndChoice) {
             Walk(Tree(L"loop")));  // the link back to its folder stays empty
   // The wait for a worker lets COM calls into this apartment, and no input: a lookup may call an
   // icon handler COM hosts here. It ends only with the worker, which uses the waiting frame.
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // as a press has it
   g_realCoWait = reinterpret_cast<decltype(g_realCoWait)>(FAKE(CoWaitForMultipleHandles));
   Walk(Tree(L"many"));
   EXPECT_EQ(L"wait 0 4294967295 1;", TakeLog());  // no flags, INFINITE, the one worker
