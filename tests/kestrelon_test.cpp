@@ -1,5 +1,5 @@
 // The popup made in-process and driven with messages, with stand-ins for the calls that must
-// not really happen, and a few whole runs of kestrelon.exe. Each test names the faults it catches.
+// not really happen, and one whole run of kestrelon.exe. Each test names the faults it catches.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -425,6 +425,7 @@ TEST(PinnedItems, ListingClickAndFolder) {
   ShowPopup();
   std::wstring folder = Tree(L"pinned") + L"\\", listing;
   LoadPinnedItems(folder);
+  // Compared by colour: an image list keeps a mask of its own for it.
   const std::string icon46 = IconBits(ExtractIconW(nullptr, L"shell32.dll", 46));
   HIMAGELIST images = TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL);
   for (HTREEITEM item = TreeView_GetRoot(g_treeWnd); item; item = TreeView_GetNextSibling(g_treeWnd, item)) {
