@@ -9,6 +9,7 @@ LinkSlot g_linkSlots[LINK_SLOT_COUNT];
 int g_hoverId;
 int g_prevHoverId;
 int g_labelsDirty = 1;
+HFONT g_captionFont;
 
 namespace {
 
@@ -41,9 +42,6 @@ const LinkText LINK_TEXTS[LINK_SLOT_COUNT] = {
     {{268, 366, 398, 390}, L"Devices and Printers", L".\\Devices and Printers.lnk"},
     {{268, 402, 398, 426}, L"Run...", L".\\Run.lnk"},
 };
-
-// One font for the whole run, made at the first caption paint; it goes with the process.
-HFONT g_captionFont;
 
 int SlotIndex(int id) { return id - IDL_USERHOME; }
 

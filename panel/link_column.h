@@ -16,6 +16,8 @@ extern LinkSlot g_linkSlots[LINK_SLOT_COUNT];
 extern int g_hoverId;      // slot under the cursor at the latest mouse move, 0 for none
 extern int g_prevHoverId;  // g_hoverId before that move
 extern int g_labelsDirty;  // captions are drawn at the next paint
+// The captions' font (the menu font), made at the first caption paint; it goes with the process.
+extern HFONT g_captionFont;
 
 // Fills the slot table: ids and hot rectangles.
 void InitLinkSlots();

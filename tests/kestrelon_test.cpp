@@ -204,10 +204,11 @@ TEST(MainWindow, LayoutAndPlacement) {
     GetClassNameW(window, name, 32);
     GetWindowTextW(window, caption, 32);
     GetWindowInfo(window, &info);
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    HGDIOBJ shown = row.id ? reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)) : g_captionFont;
+    GetObjectW(shown, sizeof(font), &font);  // the popup's: that of the captions it paints
     EXPECT_TRUE(!wcscmp(row.className, name) && !wcscmp(row.text, caption) && row.style == info.dwStyle &&
                 row.exStyle == info.dwExStyle && EqualRect(&row.screen, &info.rcWindow) &&
-                (!row.id || !memcmp(&metrics.lfMenuFont, &font, sizeof(font))))
+                !memcmp(&metrics.lfMenuFont, &font, sizeof(font)))
         << "window " << row.id;
   }
   EXPECT_EQ(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS, GetClassLongPtrW(g_mainWnd, GCL_STYLE));
@@ -449,8 +450,8 @@ TEST(PinnedItems, ListingClickAndFolder) {
   NMHDR click = {nullptr, 0, static_cast<UINT>(NM_CLICK)};  // from whichever control
   Aim(g_treeWnd, 100, 9 * row + 4);                         // below the last row
   EXPECT_EQ(L"", Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)));
-  Aim(g_treeWnd, 220, 3 * row + row / 2);  // blank space right of "Notepad"
-  EXPECT_EQ(Opened(folder + L"Notepad.lnk") + L"show popup 0;quit 0;",
+  Aim(g_treeWnd, 220, row / 2);  // blank space right of the first item
+  EXPECT_EQ(Opened(folder + L"Desktop.ini") + L"show popup 0;quit 0;",
             Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)));
   StartPinnedItemsLoader();  // its thread then waits on the tree, which this thread serves no more
   EXPECT_STREQ(L"C:\\Users\\kes\\Documents\\StartItems\\", g_pinnedDir);
