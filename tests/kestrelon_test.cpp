@@ -44,11 +44,11 @@ std::string Bits(HBITMAP bitmap, int bytes, bool destroy = false) {
   return bits;
 }
 
-std::string IconBits(HICON icon) {  // the colours and mask of a 32 x 32 icon; destroys it
+std::string IconBits(HANDLE icon) {  // the colours, then the mask, of a 32 x 32 icon; destroys it
   ICONINFO parts = {};
-  GetIconInfo(icon, &parts);
+  GetIconInfo(static_cast<HICON>(icon), &parts);
   std::string bits = Bits(parts.hbmColor, 4096, true) + Bits(parts.hbmMask, 128, true);
-  DestroyIcon(icon);
+  DestroyIcon(static_cast<HICON>(icon));
   return bits;
 }
 
@@ -102,6 +102,18 @@ LRESULT WINAPI FakeSendMessageTimeoutW(HWND window, UINT message, WPARAM w, LPAR
   return Logged(LRESULT(1), L"send", window, message, w, l, flags, ms, result ? L"result" : L"null");
 }
 // clang-format on
+// Stand-ins for the monitors, of which Wine shows one: [0] holds the taskbar, [1] is the primary
+// (work area {0, 0, 1024, 700}).
+MONITORINFO g_monitors[2];
+// clang-format off
+HMONITOR WINAPI FakeMonitorFromRect(const RECT*, DWORD flags) { return Logged(HMONITOR(1), L"taskbar's", flags); }
+HMONITOR WINAPI FakeMonitorFromPoint(POINT at, DWORD flags) { return Logged(HMONITOR(2), L"at", at.x, at.y, flags); }
+BOOL WINAPI FakeGetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
+  if (info->cbSize != sizeof(MONITORINFO)) return FALSE;
+  *info = g_monitors[reinterpret_cast<INT_PTR>(monitor) - 1];
+  return TRUE;
+}
+// clang-format on
 #define FAKE(function) PatchImport(#function, reinterpret_cast<void*>(Fake##function))
 
 // The popup as start-up makes it, without the loader thread and the message loop; the
@@ -122,7 +134,8 @@ void ShowPopup() {
   for (void* original :
        {FAKE(PostQuitMessage), FAKE(ShellExecuteExW), FAKE(GetCursorPos), FAKE(ShowWindow), FAKE(SetTimer),
         FAKE(KillTimer), FAKE(TrackPopupMenu), FAKE(OpenProcessToken), FAKE(AdjustTokenPrivileges),
-        FAKE(ExitWindowsEx), FAKE(LockWorkStation), FAKE(SendMessageTimeoutW)})
+        FAKE(ExitWindowsEx), FAKE(LockWorkStation), FAKE(SendMessageTimeoutW), FAKE(MonitorFromRect),
+        FAKE(MonitorFromPoint), FAKE(GetMonitorInfoW)})
     ASSERT_NE(nullptr, original) << "an import to stand in for is missing";
 }
 
@@ -161,24 +174,12 @@ std::wstring Walk(const std::wstring& folder, std::string* bits = nullptr) {
 
 }  // namespace
 
-// Stand-ins for the monitors, of which Wine shows one: [0] holds the taskbar, [1] is the primary
-// (work area {0, 0, 1024, 700}).
-MONITORINFO g_monitors[2];
-// clang-format off
-HMONITOR WINAPI FakeMonitorFromRect(const RECT*, DWORD flags) { return Logged(HMONITOR(1), L"taskbar's", flags); }
-HMONITOR WINAPI FakeMonitorFromPoint(POINT at, DWORD flags) { return Logged(HMONITOR(2), L"at", at.x, at.y, flags); }
-BOOL WINAPI FakeGetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
-  if (info->cbSize != sizeof(MONITORINFO)) return FALSE;
-  *info = g_monitors[reinterpret_cast<INT_PTR>(monitor) - 1];
-  return TRUE;
-}
-// clang-format on
-
 // A wrong class, text, style, place, id or font of the popup, its captions and its controls, a
 // popup that does not stand on Wine's taskbar (1024 x 768 desktop, taskbar at y 748), a wrong
-// class style or cursor, a missing arrow icon or manifest. Then, on monitors of stand-ins: a
-// popup above the screen or on the wrong monitor for a taskbar at the top, a side, on another
-// monitor or hidden; one cut off on a small monitor; one nowhere when there is no taskbar.
+// class style or cursor, an arrow icon missing or not at 16 x 16, a missing manifest. Then, on
+// monitors of stand-ins: a popup above the screen or on the wrong monitor for a taskbar at the
+// top, a side, on another monitor or hidden; one cut off on a small monitor; one nowhere when
+// there is no taskbar.
 TEST(MainWindow, LayoutAndPlacement) {
   NONCLIENTMETRICSW metrics = {500};
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0);
@@ -213,14 +214,14 @@ TEST(MainWindow, LayoutAndPlacement) {
   }
   EXPECT_TRUE(GetClassLongPtrW(g_mainWnd, GCL_STYLE) == (CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS) &&
               GetClassLongPtrW(g_mainWnd, GCLP_HCURSOR) == ULONG_PTR(LoadCursorW(nullptr, IDC_ARROW)));
-  EXPECT_NE(0, SendDlgItemMessageW(g_mainWnd, IDC_ALLPROGRAMS, BM_GETIMAGE, IMAGE_ICON, 0));
+  HICON arrow = HICON(SendDlgItemMessageW(g_mainWnd, IDC_ALLPROGRAMS, BM_GETIMAGE, IMAGE_ICON, 0));
+  HANDLE drawn = LoadImageW(g_hInstance, L"IDI_RIGHTARROW", IMAGE_ICON, 16, 16, 0);  // the arrow at 16 x 16
+  EXPECT_EQ(IconBits(drawn), IconBits(CopyIcon(arrow)));
   wchar_t comctl[MAX_PATH];  // the manifest brings version 6, from the side-by-side store
   EXPECT_TRUE(GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), comctl, MAX_PATH) &&
               wcsstr(comctl, L"6.0."));
   SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, 500, const_cast<NONCLIENTMETRICSW*>(&saved), 0);
 
-  for (void* original : {FAKE(MonitorFromRect), FAKE(MonitorFromPoint), FAKE(GetMonitorInfoW)})
-    ASSERT_TRUE(original);
   const RECT screen = {0, 0, 1024, 768};
   g_monitors[1] = {sizeof(MONITORINFO), screen, {0, 0, 1024, 700}, MONITORINFOF_PRIMARY};
   // clang-format off
@@ -425,8 +426,8 @@ TEST(PinnedItems, ListingClickAndFolder) {
   ShowPopup();
   std::wstring folder = Tree(L"pinned") + L"\\", listing;
   LoadPinnedItems(folder);
-  // Compared by colour: an image list keeps a mask of its own for it.
-  const std::string icon46 = IconBits(ExtractIconW(nullptr, L"shell32.dll", 46));
+  // Its colours only: an image list keeps a mask of its own for it.
+  const std::string icon46 = IconBits(ExtractIconW(nullptr, L"shell32.dll", 46)).substr(0, 4096);
   HIMAGELIST images = TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL);
   for (HTREEITEM item = TreeView_GetRoot(g_treeWnd); item; item = TreeView_GetNextSibling(g_treeWnd, item)) {
     wchar_t text[64] = L"";
@@ -434,9 +435,7 @@ TEST(PinnedItems, ListingClickAndFolder) {
     TreeView_GetItem(g_treeWnd, &got);
     std::wstring path = g_pinnedPaths.at(got.lParam);
     std::string is = IconBits(ImageList_GetIcon(images, got.iImage, ILD_NORMAL));
-    const wchar_t* icon = is == IconBits(GetLargeIconForPath(path)) ? L" own"
-                          : !is.compare(0, 4096, icon46, 0, 4096)   ? L" 46"
-                                                                    : L" ?";
+    auto icon = is == IconBits(GetLargeIconForPath(path)) ? L" own" : is.find(icon46) ? L" ?" : L" 46";
     listing += text + (L" " + Text(got.lParam)) + L" " + path.substr(path.find(L"\\trees\\") + 7) + icon +
                (got.iImage == got.iSelectedImage ? L"\n" : L" !\n");
   }
