@@ -470,8 +470,8 @@ HRESULT WINAPI FakeCoWaitForMultipleHandles(DWORD flags, DWORD ms, ULONG count, 
 // Wrong labels (the shortcut rule: exact case, anywhere in the name, the last four characters
 // cut), names not left out (or left out case-blind), folders that take no number, ids
 // inside 5000-5005 or past 65535, paths of other items, icons missing or of other paths, a
-// folder link walked for ever; a wait for the icon lookups that lets no COM call into this
-// apartment, lets input in, or ends before its worker.
+// folder link walked for ever or a deep folder left unwalked; a wait for the icon lookups that
+// lets no COM call into this apartment, lets input in, or ends before its worker.
 TEST(ProgramsMenu, ListingIdsAndPaths) {
   ShowPopup();
   std::wstring root = Tree(L"programs"), wrap = Tree(L"wrap"), icons = Tree(L"icons");
@@ -495,7 +495,8 @@ TEST(ProgramsMenu, ListingIdsAndPaths) {
   g_lastMenuId = 65533;  // past 65535 numbering starts over at 1 and forgets finished presses
   EXPECT_EQ(L"\na.txt #65534\nb.txt #65535\nc.txt #1\n", Walk(wrap));
   EXPECT_TRUE(FindProgramPath(1) == wrap + L"\\c.txt" && FindProgramPath(4998).empty());
-  EXPECT_EQ(L"\nL" + std::wstring(250, L'l') + L".txt #2\nLoop >\n" + std::wstring(251, L'S') + L" #4\n",
+  EXPECT_EQ(L"\n" + std::wstring(150, L'D') + L" >\n  x.txt #3\nL" + std::wstring(250, L'l') +
+                L".txt #4\nLoop >\n" + std::wstring(251, L'S') + L" #6\n",
             Walk(Tree(L"loop")));  // the link back to its folder stays empty
   // The wait for a worker lets COM calls into this apartment, and no input: a lookup may call an
   // icon handler COM hosts here. It ends only with the worker, which uses the waiting frame.
