@@ -360,17 +360,17 @@ TEST(Panel, PixelsAndAccountPicture) {
   g_realLoadImageW = reinterpret_cast<decltype(g_realLoadImageW)>(FAKE(LoadImageW));
   const std::wstring good = Tree(L"demo-account.bmp"), asked = L"picture path null 0 1024;";
   // clang-format off
-  struct PictureRow { std::wstring shellPath, calls; COLORREF centre, top; };  // at (328, 31) and (328, 13)
-  const PictureRow pictures[] = {
-      {good, asked + L"load 0 " + good + L" 0 48 48 16;", RGB(0xB4, 0x64, 0x28), RGB(0x5B, 0x9A, 0xD2)},
-      {L"", asked, F, F}};  // "": the buffer filled to its end, with no terminator
+  struct PictureRow { std::wstring shellPath, calls; COLORREF centre, first, last; };  // pixels of the 48 x 48
+  const PictureRow pictures[] = {{good, asked + L"load 0 " + good + L" 0 48 48 16;", RGB(0xB4, 0x64, 0x28),
+      RGB(0x5A, 0x9A, 0xD2), RGB(0x94, 0xB7, 0xD2)}, {L"", asked, F, F, F}};  // "": a buffer with no terminator
   // clang-format on
   for (const PictureRow& row : pictures) {
     g_picturePath = row.shellPath;
     g_userPicture = nullptr;
     LoadUserPicture();
     RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    EXPECT_TRUE(TakeLog() == row.calls && Pixel(328, 31) == row.centre && Pixel(328, 13) == row.top)
+    EXPECT_TRUE(TakeLog() == row.calls && Pixel(328, 31) == row.centre && Pixel(304, 12) == row.first &&
+                Pixel(351, 59) == row.last)
         << row.shellPath.size();
   }
   SetSysColors(4, kinds, saved);
