@@ -52,16 +52,17 @@ std::string IconBits(HANDLE icon) {  // the colours, then the mask, of a 32 x 32
   return bits;
 }
 
-// One line per item, submenus indented: "label #id" or "label >", "-" for a separator; the
-// bits of each item's 16 x 16 bitmap (zeros for none) go to bits.
+// One line per item, submenus indented: "label #id" or "label >", "-" for a separator, "!"
+// after an item that is greyed, checked or otherwise not plain; the bits of each item's 16 x 16
+// bitmap (zeros for none) go to bits.
 std::wstring Listing(HMENU menu, const std::wstring& indent = L"", std::string* bits = nullptr) {
   std::wstring text;
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
     wchar_t label[1024] = L"";
-    UINT mask = MIIM_STRING | MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE | MIIM_CHECKMARKS;
+    UINT mask = MIIM_STRING | MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE | MIIM_CHECKMARKS | MIIM_STATE;
     MENUITEMINFOW item = {sizeof(item), mask, 0, 0, 0, nullptr, nullptr, nullptr, 0, label, 1024};
     GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
-    std::wstring line = label + (item.hSubMenu ? L" >" : L" #" + Text(item.wID));
+    std::wstring line = label + (item.hSubMenu ? L" >" : L" #" + Text(item.wID)) + (item.fState ? L"!" : L"");
     text += indent + (item.fType & MFT_SEPARATOR ? L"-" : line) + L"\n";
     if (bits) *bits += Bits(item.hbmpUnchecked, 1024);
     if (item.hSubMenu) text += Listing(item.hSubMenu, indent + L"  ", bits);
@@ -124,7 +125,7 @@ void ShowPopup() {
   InitCommonControlsEx(&controls);
   g_linkBackBitmap = LoadBitmapW(g_hInstance, L"IDB_LINKBUTTONBACK");
   RegisterMainClass();
-  SetEnvironmentVariableW(L"homedrive", L"C:");
+  SetEnvironmentVariableW(L"homedrive", L"H:");  // not the system drive
   SetEnvironmentVariableW(L"homepath", L"\\Users\\kes");
   ReadHomeFolders();
   FindTaskbar();
@@ -382,7 +383,7 @@ TEST(Panel, PixelsAndAccountPicture) {
 TEST(LinkColumn, HoverPaintAndRelease) {
   ShowPopup();
   const RECT column = {260, 70, 398, 426}, none = {};
-  const std::wstring home = L"C:\\Users\\kes";
+  const std::wstring home = L"H:\\Users\\kes";
   // clang-format off
   struct MoveRow { POINT cursor; RECT invalid; std::wstring opens; };  // by a click there
   const MoveRow moves[] = {
@@ -457,7 +458,7 @@ TEST(PinnedItems, ListingClickAndFolder) {
     EXPECT_EQ(click.effect, Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header))) << click.code;
   }
   StartPinnedItemsLoader();  // its thread then waits on the tree, which this thread serves no more
-  EXPECT_STREQ(L"C:\\Users\\kes\\Documents\\StartItems\\", g_pinnedDir);
+  EXPECT_STREQ(L"H:\\Users\\kes\\Documents\\StartItems\\", g_pinnedDir);
 }
 
 // clang-format off
