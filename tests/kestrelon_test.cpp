@@ -99,8 +99,8 @@ BOOL WINAPI FakeAdjustTokenPrivileges(HANDLE, BOOL disableAll, TOKEN_PRIVILEGES*
 }
 BOOL WINAPI FakeExitWindowsEx(UINT flags, DWORD reason) { return Logged(TRUE, L"exit", flags, reason); }
 BOOL WINAPI FakeLockWorkStation() { return Logged(TRUE, L"lock"); }
-LRESULT WINAPI FakeSendMessageTimeoutW(HWND window, UINT message, WPARAM w, LPARAM l, UINT flags, UINT ms, PDWORD_PTR result) {
-  return Logged(LRESULT(1), L"send", window, message, w, l, flags, ms, result ? L"result" : L"null");
+LRESULT WINAPI FakeSendMessageTimeoutW(HWND to, UINT m, WPARAM w, LPARAM l, UINT f, UINT ms, PDWORD_PTR r) {
+  return Logged(LRESULT(1), L"send", to, m, w, l, f, ms, r ? L"result" : L"null");
 }
 // clang-format on
 // Stand-ins for the monitors, of which Wine shows one: [0] holds the taskbar, [1] is the primary
@@ -233,7 +233,7 @@ TEST(MainWindow, LayoutAndPlacement) {
       {"bottom, auto-hidden", {0, 766, 1024, 806}, screen, {0, 281}},
       {"bottom, short", {0, 688, 120, 768}, screen, {0, 203}},
       {"on a monitor right of the primary", {1920, 1040, 3200, 1080}, {1920, 0, 3200, 1080}, {1920, 555}},
-      {"left, on a monitor above and right", {1920, -200, 1980, 1000}, {1920, -200, 3000, 1000}, {1980, -200}},
+      {"left, on a monitor up right", {1920, -200, 1980, 1000}, {1920, -200, 3000, 1000}, {1980, -200}},
       {"on a monitor left of the primary", {-1280, 984, 0, 1024}, {-1280, 0, 0, 1024}, {-1280, 499}},
       {"bottom of a monitor too short", {0, 460, 800, 500}, {0, 0, 800, 500}, {0, 0}},
       {"right of a monitor too narrow", {340, 0, 400, 768}, {0, 0, 400, 768}, {0, 0}},
@@ -361,9 +361,9 @@ TEST(Panel, PixelsAndAccountPicture) {
   g_realLoadImageW = reinterpret_cast<decltype(g_realLoadImageW)>(FAKE(LoadImageW));
   const std::wstring good = Tree(L"demo-account.bmp"), asked = L"picture path null 0 1024;";
   // clang-format off
-  struct PictureRow { std::wstring shellPath, calls; COLORREF centre, first, last; };  // pixels of the 48 x 48
+  struct PictureRow { std::wstring shellPath, calls; COLORREF centre, first, last; };  // of the 48 x 48
   const PictureRow pictures[] = {{good, asked + L"load 0 " + good + L" 0 48 48 16;", RGB(0xB4, 0x64, 0x28),
-      RGB(0x5A, 0x9A, 0xD2), RGB(0x94, 0xB7, 0xD2)}, {L"", asked, F, F, F}};  // "": a buffer with no terminator
+      RGB(0x5A, 0x9A, 0xD2), RGB(0x94, 0xB7, 0xD2)}, {L"", asked, F, F, F}};  // "": no terminator
   // clang-format on
   for (const PictureRow& row : pictures) {
     g_picturePath = row.shellPath;
@@ -382,18 +382,18 @@ TEST(Panel, PixelsAndAccountPicture) {
 // from a home value too long to read.
 TEST(LinkColumn, HoverPaintAndRelease) {
   ShowPopup();
-  const RECT column = {260, 70, 398, 426}, none = {};
+  const RECT links = {260, 70, 398, 426}, none = {};  // the column, nothing
   const std::wstring home = L"H:\\Users\\kes";
   // clang-format off
   struct MoveRow { POINT cursor; RECT invalid; std::wstring opens; };  // by a click there
   const MoveRow moves[] = {
-      {{300, 60}, none, L""}, {{300, 110}, column, home + L"\\Documents"},
-      {{300, 120}, column, home + L"\\Documents"}, {{300, 103}, column, L""}, {{300, 104}, none, L""},
-      {{397, 75}, column, home}, {{398, 75}, column, L""}, {{300, 174}, none, L""},
-      {{300, 173}, column, home + L"\\Pictures"}, {{259, 150}, column, L""}, {{260, 425}, column, L".\\Run.lnk"},
-      {{300, 224}, column, home + L"\\Downloads"}, {{300, 260}, column, L".\\Computer.lnk"},
-      {{300, 296}, column, L".\\Network.lnk"}, {{300, 332}, column, L".\\Control Panel.lnk"},
-      {{300, 368}, column, L".\\Devices and Printers.lnk"}, {{300, 188}, column, home + L"\\Music"}};
+      {{300, 60}, none, L""}, {{300, 110}, links, home + L"\\Documents"},
+      {{300, 120}, links, home + L"\\Documents"}, {{300, 103}, links, L""}, {{300, 104}, none, L""},
+      {{397, 75}, links, home}, {{398, 75}, links, L""}, {{300, 174}, none, L""},
+      {{300, 173}, links, home + L"\\Pictures"}, {{259, 150}, links, L""}, {{260, 425}, links, L".\\Run.lnk"},
+      {{300, 224}, links, home + L"\\Downloads"}, {{300, 260}, links, L".\\Computer.lnk"},
+      {{300, 296}, links, L".\\Network.lnk"}, {{300, 332}, links, L".\\Control Panel.lnk"},
+      {{300, 368}, links, L".\\Devices and Printers.lnk"}, {{300, 188}, links, home + L"\\Music"}};
   // clang-format on
   for (const MoveRow& row : moves) {
     RECT update = {};
@@ -448,9 +448,10 @@ TEST(PinnedItems, ListingClickAndFolder) {
   // clang-format on
   const int row = TreeView_GetItemHeight(g_treeWnd);  // in pixels: the rows follow from the top
   // clang-format off
-  struct ClickRow { UINT code; int y; std::wstring effect; };  // notifications in blank space right of the text
-  const ClickRow clicks[] = {{NM_CLICK, 9 * row + 4, L""}, {NM_RCLICK, row / 2, L""},  // below the rows; right
-      {NM_CLICK, row / 2, Opened(folder + L"Desktop.ini") + L"show popup 0;quit 0;"}};  // the first item
+  // Right of the text: a click below the rows, a right click and a click on the first item.
+  struct ClickRow { UINT code; int y; std::wstring effect; };
+  const ClickRow clicks[] = {{NM_CLICK, 9 * row + 4, L""}, {NM_RCLICK, row / 2, L""},
+      {NM_CLICK, row / 2, Opened(folder + L"Desktop.ini") + L"show popup 0;quit 0;"}};
   // clang-format on
   for (const ClickRow& click : clicks) {
     NMHDR header = {nullptr, 0, click.code};  // from whichever control
@@ -463,8 +464,8 @@ TEST(PinnedItems, ListingClickAndFolder) {
 
 // clang-format off
 decltype(&CoWaitForMultipleHandles) g_realCoWait;
-HRESULT WINAPI FakeCoWaitForMultipleHandles(DWORD flags, DWORD ms, ULONG count, HANDLE* handles, DWORD* index) {
-  return Logged(g_realCoWait(flags, ms, count, handles, index), L"wait", flags, ms, count);
+HRESULT WINAPI FakeCoWaitForMultipleHandles(DWORD flags, DWORD ms, ULONG count, HANDLE* handles, DWORD* at) {
+  return Logged(g_realCoWait(flags, ms, count, handles, at), L"wait", flags, ms, count);
 }
 // clang-format on
 
@@ -478,9 +479,9 @@ TEST(ProgramsMenu, ListingIdsAndPaths) {
   std::wstring root = Tree(L"programs"), wrap = Tree(L"wrap"), icons = Tree(L"icons");
   g_lastMenuId = 4997;
   // clang-format off
-  EXPECT_EQ(L"\nApp #4998\nCaps >\n  DESKTOP.INI #5006\nEmpty >\nNames >\n   #5009\n  lnk #5010\n  MAIL #5011\n"
-            L"  Mail.Lnk #5012\nSite.url #5013\nTom & Jerry.txt #5014\nTool.lnk #5015\nTools >\n  Inner.txt #5017\n"
-            L"Upper >\n  Kept.txt #5019\n", Walk(root));
+  EXPECT_EQ(L"\nApp #4998\nCaps >\n  DESKTOP.INI #5006\nEmpty >\nNames >\n   #5009\n  lnk #5010\n"
+            L"  MAIL #5011\n  Mail.Lnk #5012\nSite.url #5013\nTom & Jerry.txt #5014\nTool.lnk #5015\n"
+            L"Tools >\n  Inner.txt #5017\nUpper >\n  Kept.txt #5019\n", Walk(root));
   // clang-format on
   EXPECT_TRUE(FindProgramPath(4998) == root + L"\\App.lnk" && FindProgramPath(4999).empty() &&
               FindProgramPath(5015) == root + L"\\Tool.lnk.bak");
