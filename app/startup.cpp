@@ -60,15 +60,15 @@ int RunMessageLoop() {
   return static_cast<int>(message.wParam);
 }
 
-int RunKestrelon(HINSTANCE instance) {
-  if (CloseOpenPopup()) return 0;
+bool OpenPopup(HINSTANCE instance) {
+  if (CloseOpenPopup()) return false;
 
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
   InitCommonControlsEx(&controls);
   g_hInstance = instance;
   g_linkBackBitmap = LoadBitmapW(instance, L"IDB_LINKBUTTONBACK");
   ReadHomeFolders();
-  if (!RegisterMainClass()) return 0;
+  if (!RegisterMainClass()) return false;
   FindTaskbar();
   CreateMainWindow();
   ReadUserName();
@@ -76,5 +76,7 @@ int RunKestrelon(HINSTANCE instance) {
   InitLinkSlots();
   LoadUserPicture();
   StartPinnedItemsLoader();
-  return RunMessageLoop();
+  return true;
 }
+
+int RunKestrelon(HINSTANCE instance) { return OpenPopup(instance) ? RunMessageLoop() : 0; }

@@ -6,6 +6,11 @@
 // The whole run; returns the process exit code.
 int RunKestrelon(HINSTANCE instance);
 
+// Everything a run does before its message loop: closes an open popup and gives false, or
+// shows a new one with its link column, account picture and pinned items loader started and
+// gives true (false too when the window class cannot be registered).
+bool OpenPopup(HINSTANCE instance);
+
 // How long a second start waits for the open popup to close.
 constexpr UINT CLOSE_POPUP_TIMEOUT_MS = 3000;
 
