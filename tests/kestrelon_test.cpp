@@ -1,5 +1,6 @@
-// The popup made by the program's own start-up, in-process, and driven with messages, with
-// stand-ins for the calls that must not really happen. Each test names the faults it catches.
+// The popup made by the program's own start-up, in-process and driven with messages, with
+// stand-ins for the calls that must not really happen; and kestrelon.exe run whole, its screen
+// compared with what Windows itself draws. Each test names the faults it catches.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,19 +8,187 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdarg>
+#include <functional>
+#include <sstream>
+
 #include "app/ids.h"
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/state.h"
-#include "harness.h"
 #include "panel/link_column.h"
 #include "panel/panel_paint.h"
 #include "programs/programs_menu.h"
+#include "support.h"
 
 namespace {
 
-// The colours of the icon at index of the shell's list, then its mask (32 x 32); destroys it.
-std::string IconBits(HANDLE icon) {
+POINT g_cursor = {1000, 10};  // what GetCursorPos reports: off the popup unless a test moves it
+std::wstring g_log;           // what the stand-ins were asked, e.g. "show window=popup command=0;"
+
+std::wstring Text(long long value) { return std::to_wstring(value); }
+std::wstring Text(const wchar_t* text) { return text ? text : L"null"; }
+std::wstring Text(HWND window) { return window == g_mainWnd ? L"popup" : window ? L"other" : L"null"; }
+std::wstring TakeLog() { return std::exchange(g_log, std::wstring()); }
+
+// Logs "name label=value...;" from labels "name label..." and gives result.
+template <class Result, class... Arguments>
+Result Logged(Result result, const wchar_t* labels, Arguments... arguments) {
+  std::wistringstream words(labels);
+  std::wstring entry, label;  // the empty first value stands for the name
+  for (const std::wstring& value : {std::wstring(), Text(arguments)...})
+    entry += (words >> label, entry.empty() ? label : L" " + label + L"=" + value);
+  g_log += entry + L";";
+  return result;
+}
+
+std::wstring Format(const wchar_t* format, ...) {  // printf into a wide string, bounded
+  wchar_t text[1024];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vswprintf(text, 1024, format, arguments);
+  va_end(arguments);
+  return text;
+}
+
+std::string Bits(HBITMAP bitmap, int bytes, bool destroy = false) {
+  std::string bits(static_cast<size_t>(bytes), '\0');
+  GetBitmapBits(bitmap, bytes, &bits[0]);
+  if (destroy) DeleteObject(bitmap);
+  return bits;
+}
+
+// One line per item, submenus indented: "label #id" or "label >", "-" for a separator, "!"
+// after an item that is greyed, checked or otherwise not plain; the bits of each item's 16 x 16
+// bitmap (zeros for none) go to bits.
+std::wstring Listing(HMENU menu, const std::wstring& indent = L"", std::string* bits = nullptr) {
+  std::wstring text;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    wchar_t label[1024] = L"";
+    UINT mask = MIIM_STRING | MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE | MIIM_CHECKMARKS | MIIM_STATE;
+    MENUITEMINFOW item = {sizeof(item), mask, 0, 0, 0, nullptr, nullptr, nullptr, 0, label, 1024};
+    GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
+    std::wstring line = label + (item.hSubMenu ? L" >" : L" #" + Text(item.wID)) + (item.fState ? L"!" : L"");
+    text += indent + (item.fType & MFT_SEPARATOR ? L"-" : line) + L"\n";
+    if (bits) *bits += Bits(item.hbmpUnchecked, 1024);
+    if (item.hSubMenu) text += Listing(item.hSubMenu, indent + L"  ", bits);
+  }
+  return text;
+}
+
+// The stand-ins: each logs every argument the real call would act on and reports success.
+std::wstring Opened(const std::wstring& file) {  // a launch: 256 SEE_MASK_NOASYNC, 5 SW_SHOW
+  return L"open file=" + file +
+         L" size=112 mask=256 verb=null parameters=null directory=null show=5 owner=null;";
+}
+// clang-format off
+void WINAPI FakePostQuitMessage(int code) { Logged(0, L"quit code", code); }
+BOOL WINAPI FakeShellExecuteExW(SHELLEXECUTEINFOW* r) {
+  return Logged(TRUE, L"open file size mask verb parameters directory show owner", r->lpFile, r->cbSize, r->fMask,
+                r->lpVerb, r->lpParameters, r->lpDirectory, r->nShow, r->hwnd);
+}
+BOOL WINAPI FakeGetCursorPos(POINT* point) { *point = g_cursor; return TRUE; }
+BOOL WINAPI FakeShowWindow(HWND window, int command) { return Logged(TRUE, L"show window command", window, command); }
+UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT ms, TIMERPROC call) {
+  return Logged(id, L"timer window id ms callback", window, id, ms, call != nullptr);
+}
+BOOL WINAPI FakeKillTimer(HWND window, UINT_PTR id) { return Logged(TRUE, L"kill window id", window, id); }
+BOOL WINAPI FakeTrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect) {
+  Logged(TRUE, L"menu x y flags reserved owner avoid", x, y, flags, reserved, owner, rect != nullptr);
+  g_log += L"\n" + Listing(menu);  // its items, after the call's own line
+  return TRUE;
+}
+BOOL WINAPI FakeOpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
+  *token = nullptr;
+  return Logged(TRUE, L"token process access", process == GetCurrentProcess() ? L"this" : L"other", access);
+}
+BOOL WINAPI FakeAdjustTokenPrivileges(HANDLE, BOOL off, TOKEN_PRIVILEGES* set, DWORD size, TOKEN_PRIVILEGES* old,
+                                      DWORD* oldSize) {
+  const LUID_AND_ATTRIBUTES& first = set->Privileges[0];
+  return Logged(TRUE, L"privilege all-off count luid attributes size previous", off, set->PrivilegeCount,
+                first.Luid.LowPart, first.Attributes, size, old || oldSize);
+}
+BOOL WINAPI FakeExitWindowsEx(UINT flags, DWORD reason) { return Logged(TRUE, L"exit flags reason", flags, reason); }
+BOOL WINAPI FakeLockWorkStation() { return Logged(TRUE, L"lock"); }
+LRESULT WINAPI FakeSendMessageTimeoutW(HWND to, UINT m, WPARAM w, LPARAM l, UINT f, UINT ms, PDWORD_PTR r) {
+  return Logged(LRESULT(1), L"send to message w l flags ms result", to, m, w, l, f, ms, r ? L"kept" : L"null");
+}
+// clang-format on
+#define FAKE(function) PatchImport(#function, reinterpret_cast<void*>(Fake##function))
+
+std::wstring Tree(const wchar_t* name) { return Beside(L"..\\trees\\" + std::wstring(name)); }
+
+// The profile a start reads: homedrive and homepath name the tree folder home, on Z:, not the
+// system drive; and, unless empty, the account Wine's GetUserNameW answers in this process.
+void SetProfile(const wchar_t* home, const std::wstring& account) {
+  const std::wstring folder = Tree(home);
+  SetEnvironmentVariableW(L"homedrive", folder.substr(0, 2).c_str());
+  SetEnvironmentVariableW(L"homepath", folder.substr(2).c_str());
+  if (account.empty()) return;
+  SetEnvironmentVariableW(L"WINEUSERNAME", account.c_str());
+  // Wine's shell gives no file icons to an account without a desktop folder.
+  CreateDirectoryW((L"C:\\users\\" + account).c_str(), nullptr);
+  CreateDirectoryW((L"C:\\users\\" + account + L"\\Desktop").c_str(), nullptr);
+}
+
+// The demo picture as the account's picture, where a start under Wine looks for it.
+void GivePicture(const std::wstring& account) {
+  const std::wstring folder = L"C:\\ProgramData\\Microsoft\\User Account Pictures\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  CopyFileW(Tree(L"demo-account.bmp").c_str(), (folder + account + L".bmp").c_str(), FALSE);
+}
+
+// The popup as kestrelon.exe shows it, made by its own start-up on a profile, once the pinned
+// items loader has put its items into the tree; then the stand-ins answer. The home "bare" has
+// no folders: its loader ends at once, with no icon lookups that would overlap a test's.
+void ShowPopup(const wchar_t* home = L"bare", const std::wstring& account = L"", int pinned = 0) {
+  SetProfile(home, account);
+  SetCursorPos(1000, 10);  // off the popup: its real mouse moves would set a hover
+  ASSERT_TRUE(OpenPopup(GetModuleHandleW(nullptr)));
+  // The loader thread reaches the tree through SendMessageW: this thread serves it meanwhile.
+  auto loaded = [&] {
+    return TreeView_GetImageList(g_treeWnd, 0) && int(TreeView_GetCount(g_treeWnd)) == pinned;
+  };
+  ASSERT_TRUE(WaitFor(loaded, 10000)) << "the pinned items loader did not list " << pinned << " items";
+  UpdateWindow(g_mainWnd);
+  for (void* original :
+       {FAKE(PostQuitMessage), FAKE(ShellExecuteExW), FAKE(GetCursorPos), FAKE(ShowWindow), FAKE(SetTimer),
+        FAKE(KillTimer), FAKE(TrackPopupMenu), FAKE(OpenProcessToken), FAKE(AdjustTokenPrivileges),
+        FAKE(ExitWindowsEx), FAKE(LockWorkStation), FAKE(SendMessageTimeoutW)})
+    ASSERT_NE(nullptr, original) << "an import to stand in for is missing";
+}
+
+void Aim(HWND window, int x, int y) {  // GetCursorPos then reports that client point
+  g_cursor = {x, y};
+  ClientToScreen(window, &g_cursor);
+}
+
+COLORREF Pixel(int x, int y) {  // through the popup's own DC: what its paints drew, at once
+  HDC dc = GetDC(g_mainWnd);
+  COLORREF colour = GetPixel(dc, x, y);
+  ReleaseDC(g_mainWnd, dc);
+  return colour;
+}
+
+std::wstring Send(UINT message, WPARAM wParam, LPARAM lParam) {  // what the stand-ins were asked meanwhile
+  TakeLog();
+  EXPECT_EQ(0, SendMessageW(g_mainWnd, message, wParam, lParam)) << message;
+  return TakeLog();
+}
+
+void MoveTo(int x, int y) {
+  Aim(g_mainWnd, x, y);
+  Send(WM_MOUSEMOVE, 0, 0);
+}
+
+// A colour by the name a table gives it, else "#rrggbb".
+std::wstring Named(COLORREF colour, std::initializer_list<std::pair<COLORREF, const wchar_t*>> names) {
+  for (const auto& named : names)
+    if (named.first == colour) return named.second;
+  return Format(L"#%02x%02x%02x", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+std::string IconBits(HANDLE icon) {  // the colours, then the mask, of a 32 x 32 icon; destroys it
   ICONINFO parts = {};
   GetIconInfo(static_cast<HICON>(icon), &parts);
   std::string bits = Bits(parts.hbmColor, 4096, true) + Bits(parts.hbmMask, 128, true);
@@ -27,23 +196,23 @@ std::string IconBits(HANDLE icon) {
   return bits;
 }
 
-// What the shell itself answers for a path: its large icon, or its small icon drawn over the
-// menu colour in a 16 x 16 bitmap of the screen's format.
-std::string ShellLargeIcon(const std::wstring& path) {
+HIMAGELIST ShellList(const std::wstring& path, UINT flags, int* index) {  // as the shell answers
   SHFILEINFOW info = {};
-  auto list = HIMAGELIST(SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX));
-  return IconBits(ImageList_GetIcon(list, info.iIcon, ILD_NORMAL));
+  auto list = HIMAGELIST(SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX | flags));
+  *index = info.iIcon;
+  return list;
 }
+
+// The shell's small icon of a path drawn over the menu colour, in a 16 x 16 bitmap of the screen's format.
 std::string ShellMenuIcon(const std::wstring& path) {
-  SHFILEINFOW info = {};
-  auto list =
-      HIMAGELIST(SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  int index;
+  HIMAGELIST list = ShellList(path, SHGFI_SMALLICON, &index);
   HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
   HGDIOBJ old = SelectObject(dc, bitmap);
   RECT square = {0, 0, 16, 16};
   FillRect(dc, &square, GetSysColorBrush(COLOR_MENU));
-  ImageList_Draw(list, info.iIcon, dc, 0, 0, ILD_TRANSPARENT);
+  ImageList_Draw(list, index, dc, 0, 0, ILD_TRANSPARENT);
   SelectObject(dc, old);
   DeleteDC(dc);
   ReleaseDC(nullptr, screen);
@@ -70,20 +239,13 @@ BOOL WINAPI FakeGetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
 }
 // clang-format on
 
-std::wstring WindowRow(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, RECT at,
-                       bool menuFont) {
-  return Format(L"%ls \"%ls\" style %08lx ex %08lx at %ld, %ld, %ld, %ld in the %ls font", className, text,
-                style, exStyle, at.left, at.top, at.right, at.bottom, menuFont ? L"menu" : L"wrong");
-}
-
 }  // namespace
 
 // A wrong class, text, style, place, id or font of the popup, its captions and its controls, a
 // popup that does not stand on Wine's taskbar (1024 x 768 desktop, taskbar at y 748), a wrong
-// class style or cursor, an arrow icon missing or not at 16 x 16, a missing manifest. Then, on
-// monitors of stand-ins: a popup above the screen or on the wrong monitor for a taskbar at the
-// top, a side, on another monitor or hidden; one cut off on a small monitor; one nowhere when
-// there is no taskbar.
+// class style or cursor, a missing manifest. Then, on monitors of stand-ins: a popup above the
+// screen or on the wrong monitor for a taskbar at the top, a side, on another monitor or hidden;
+// one cut off on a small monitor; one nowhere when there is no taskbar.
 TEST(MainWindow, LayoutAndPlacement) {
   NONCLIENTMETRICSW metrics = {500};
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0);
@@ -91,41 +253,35 @@ TEST(MainWindow, LayoutAndPlacement) {
   metrics.lfMenuFont.lfHeight -= 3;  // a menu font unlike the status and message fonts, as on Windows
   SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, 500, &metrics, 0);
   ShowPopup();
-  // clang-format off
-  struct Row { int id; const wchar_t *className, *text; DWORD style, exStyle; RECT screen; };
-  const Row windows[] = {
-      {0, L"Kestrelon", L"", WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_MAXIMIZEBOX,
-       WS_EX_COMPOSITED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, {0, 263, 410, 748}},
-      {IDC_SHUTDOWN, L"Button", L"Shut down...", WS_CHILD | WS_VISIBLE, 0, {265, 706, 350, 728}},
-      {IDC_PINNEDTREE, L"SysTreeView32", L"", WS_CHILD | WS_VISIBLE | TVS_FULLROWSELECT | TVS_TRACKSELECT |
-       TVS_DISABLEDRAGDROP, 0, {14, 276, 244, 651}},
-      {IDC_ALLPROGRAMS, L"Button", L"     All Programs", WS_CHILD | WS_VISIBLE | BS_LEFT, 0, {10, 660, 248, 688}}};
-  // clang-format on
-  for (const Row& row : windows) {
-    HWND window = row.id ? GetDlgItem(g_mainWnd, row.id) : g_mainWnd;
+  std::wstring windows;
+  for (int id : {0, IDC_SHUTDOWN, IDC_PINNEDTREE, IDC_ALLPROGRAMS}) {
+    HWND window = id ? GetDlgItem(g_mainWnd, id) : g_mainWnd;
     wchar_t name[32] = L"", caption[32] = L"";
     WINDOWINFO info = {sizeof(info)};
     LOGFONTW font = {};
     GetClassNameW(window, name, 32);
     GetWindowTextW(window, caption, 32);
     GetWindowInfo(window, &info);
-    HGDIOBJ shown = row.id ? reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)) : g_captionFont;
+    HGDIOBJ shown = id ? reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)) : g_captionFont;
     GetObjectW(shown, sizeof(font), &font);  // the popup's: that of the captions it paints
-    EXPECT_EQ(WindowRow(row.className, row.text, row.style, row.exStyle, row.screen, true),
-              WindowRow(name, caption, info.dwStyle, info.dwExStyle, info.rcWindow,
-                        !memcmp(&metrics.lfMenuFont, &font, sizeof(font))));
+    const RECT& at = info.rcWindow;
+    windows += Format(L"%d %ls \"%ls\" style %08lx ex %08lx at %ld, %ld, %ld, %ld in the %ls font\n", id,
+                      name, caption, info.dwStyle, info.dwExStyle, at.left, at.top, at.right, at.bottom,
+                      memcmp(&metrics.lfMenuFont, &font, sizeof(font)) ? L"another" : L"menu");
   }
-  EXPECT_EQ(Format(L"class style %x, cursor %p", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS,
-                   LoadCursorW(nullptr, IDC_ARROW)),
-            Format(L"class style %x, cursor %p", unsigned(GetClassLongPtrW(g_mainWnd, GCL_STYLE)),
-                   reinterpret_cast<void*>(GetClassLongPtrW(g_mainWnd, GCLP_HCURSOR))));
-  HICON arrow = HICON(SendDlgItemMessageW(g_mainWnd, IDC_ALLPROGRAMS, BM_GETIMAGE, IMAGE_ICON, 0));
-  HANDLE drawn =
-      LoadImageW(GetModuleHandleW(nullptr), L"IDI_RIGHTARROW", IMAGE_ICON, 16, 16, 0);  // at 16 x 16
-  EXPECT_TRUE(arrow && IconBits(drawn) == IconBits(CopyIcon(arrow))) << "the arrow of \"All Programs\"";
   wchar_t comctl[MAX_PATH] = L"";  // the manifest brings version 6, from the side-by-side store
   GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), comctl, MAX_PATH);
-  EXPECT_NE(nullptr, wcsstr(comctl, L"6.0.")) << comctl;
+  windows += Format(L"class style %x, arrow cursor %d, comctl32 6.0 %d\n",
+                    unsigned(GetClassLongPtrW(g_mainWnd, GCL_STYLE)),
+                    GetClassLongPtrW(g_mainWnd, GCLP_HCURSOR) == ULONG_PTR(LoadCursorW(nullptr, IDC_ARROW)),
+                    wcsstr(comctl, L"6.0.") != nullptr);
+  // clang-format off
+  EXPECT_EQ(L"0 Kestrelon \"\" style 96010000 ex 02000088 at 0, 263, 410, 748 in the menu font\n"
+            L"5000 Button \"Shut down...\" style 50000000 ex 00000000 at 265, 706, 350, 728 in the menu font\n"
+            L"9000 SysTreeView32 \"\" style 50001210 ex 00000000 at 14, 276, 244, 651 in the menu font\n"
+            L"5005 Button \"     All Programs\" style 50000100 ex 00000000 at 10, 660, 248, 688 in the menu font\n"
+            L"class style b, arrow cursor 1, comctl32 6.0 1\n", windows);  // b: CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS
+  // clang-format on
   SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, 500, const_cast<NONCLIENTMETRICSW*>(&saved), 0);
 
   for (void* original : {FAKE(MonitorFromRect), FAKE(MonitorFromPoint), FAKE(GetMonitorInfoW)})
@@ -146,15 +302,17 @@ TEST(MainWindow, LayoutAndPlacement) {
       {"right of a monitor too narrow", {340, 0, 400, 768}, {0, 0, 400, 768}, {0, 0}},
       {"none: the primary's work area", {0, 0, 0, 0}, {}, {0, 215}}};
   // clang-format on
-  for (const PlaceRow& row : places) {
-    g_trayRect = row.taskbar;
-    g_monitors[0] = {sizeof(MONITORINFO), row.monitor, row.monitor, 0};
+  std::wstring want, got;
+  for (const PlaceRow& place : places) {
+    g_trayRect = place.taskbar;
+    g_monitors[0] = {sizeof(MONITORINFO), place.monitor, place.monitor, 0};
     POINT at = PopupOrigin();
-    // MONITOR_DEFAULTTOPRIMARY (1) for no taskbar, else MONITOR_DEFAULTTONEAREST (2)
-    const wchar_t* asked = IsRectEmpty(&row.taskbar) ? L"at x=0 y=0 flags=1;" : L"taskbar's flags=2;";
-    EXPECT_EQ(Format(L"%hs: %ld, %ld, %ls", row.what, row.popup.x, row.popup.y, asked),
-              Format(L"%hs: %ld, %ld, %ls", row.what, at.x, at.y, TakeLog().c_str()));
+    // MONITOR_DEFAULTTOPRIMARY (1) when there is no taskbar, else MONITOR_DEFAULTTONEAREST (2)
+    const wchar_t* asked = IsRectEmpty(&place.taskbar) ? L"at x=0 y=0 flags=1;" : L"taskbar's flags=2;";
+    want += Format(L"%hs: %ld, %ld, %ls\n", place.what, place.popup.x, place.popup.y, asked);
+    got += Format(L"%hs: %ld, %ld, %ls\n", place.what, at.x, at.y, TakeLog().c_str());
   }
+  EXPECT_EQ(want, got);
 }
 
 // A wrong row of the message table: what ends the run, arms or kills the dismissal timer,
@@ -164,7 +322,7 @@ TEST(MainWindow, MessageTable) {
   ShowPopup();
   CoInitialize(nullptr);  // so that each launch only counts its own COM entry
   const std::wstring quit = L"quit code=0;",
-                     shutdownMenu = L"menu x=350 y=728 flags=32 reserved=0 owner=popup avoid=0;";
+                     menu = L"menu x=350 y=728 flags=32 reserved=0 owner=popup avoid=0;";
   // clang-format off
   struct MessageRow { UINT message; WPARAM wParam; LPARAM lParam; std::wstring effect; };
   const MessageRow rows[] = {{WM_KEYDOWN, 'A', 0, L""}, {WM_KEYDOWN, VK_ESCAPE, 0, quit}, {WM_DESTROY, 0, 0, quit},
@@ -172,27 +330,34 @@ TEST(MainWindow, MessageTable) {
       {WM_ACTIVATEAPP, FALSE, 0, L"timer window=popup id=7000 ms=1000 callback=0;"},
       {WM_TIMER, 42, 0, L"kill window=popup id=7000;" + quit},
       {WM_COMMAND, MAKEWPARAM(IDC_SHUTDOWN, BN_CLICKED), LPARAM(GetDlgItem(g_mainWnd, IDC_SHUTDOWN)),
-       shutdownMenu + L"\nLog off #5003\nLock #5004\n-\nRestart #5001\n-\nShut down #5002\n"}};
+       menu + L"\nLog off #5003\nLock #5004\n-\nRestart #5001\n-\nShut down #5002\n"}};
   // clang-format on
-  for (const MessageRow& row : rows)
-    EXPECT_EQ(Text(row.message) + L": " + row.effect,
-              Text(row.message) + L": " + Send(row.message, row.wParam, row.lParam));
-  // What a second start asks of the open popup: to close, waiting at most three seconds if it hangs.
-  EXPECT_TRUE(CloseOpenPopup());  // flags 2: SMTO_ABORTIFHUNG
-  EXPECT_EQ(L"send to=popup message=31982 w=0 l=0 flags=2 ms=3000 result=null;", TakeLog());
+  std::wstring want, got;
+  for (const MessageRow& row : rows) {
+    want += Format(L"message %u %llu: ", row.message, row.wParam) + row.effect + L"\n";
+    got += Format(L"message %u %llu: ", row.message, row.wParam) + Send(row.message, row.wParam, row.lParam) +
+           L"\n";
+  }
+  // What a second start asks of the open popup: to close, waiting at most 3 s if it hangs (2:
+  // SMTO_ABORTIFHUNG).
+  want += L"a second start: send to=popup message=31982 w=0 l=0 flags=2 ms=3000 result=null;";
+  got += L"a second start: " + (CloseOpenPopup() ? TakeLog() : L"no popup found");
+  EXPECT_EQ(want, got);
 
   g_programEntries = {{1, L"C:\\one"}, {4999, L"C:\\below"}, {5006, L"C:\\above"}, {65535, L"C:\\last"}};
   std::wstring fromMenu, fromControl;  // each id's first line of effects, but for a launch of ""
   for (int id = 0; id <= 0xFFFF; ++id) {
-    std::wstring menu = Send(WM_COMMAND, static_cast<WPARAM>(id), 0);
-    std::wstring control = Send(WM_COMMAND, MAKEWPARAM(id, 1), 0);  // a notification code: from a control
-    if (menu != Opened(L"") + quit) fromMenu += Text(id) + L" " + menu.substr(0, menu.find(L'\n')) + L"\n";
-    if (!control.empty()) fromControl += Text(id) + L" " + control.substr(0, control.find(L'\n')) + L"\n";
+    std::wstring asMenu = Send(WM_COMMAND, static_cast<WPARAM>(id), 0);
+    std::wstring asControl = Send(WM_COMMAND, MAKEWPARAM(id, 1), 0);  // a notification code: from a control
+    if (asMenu != Opened(L"") + quit)
+      fromMenu += Text(id) + L" " + asMenu.substr(0, asMenu.find(L'\n')) + L"\n";
+    if (!asControl.empty())
+      fromControl += Text(id) + L" " + asControl.substr(0, asControl.find(L'\n')) + L"\n";
   }
   // 40: TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY; 19: SeShutdownPrivilege; 2: SE_PRIVILEGE_ENABLED
   const std::wstring on =
       L"token process=this access=40;privilege all-off=0 count=1 luid=19 attributes=2 size=0 previous=0;";
-  const std::wstring acting = L"5000 " + shutdownMenu + L"\n5001 " + on + L"exit flags=2 reason=0;" + quit +
+  const std::wstring acting = L"5000 " + menu + L"\n5001 " + on + L"exit flags=2 reason=0;" + quit +
                               L"\n5002 " + on + L"exit flags=8 reason=0;" + quit + L"\n5003 " + on +
                               L"exit flags=0 reason=0;" + quit + L"\n5004 " + on + L"lock;" + quit +
                               L"\n5005 menu x=11 y=693 flags=32 reserved=0 owner=popup avoid=0;\n";
@@ -219,13 +384,9 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeUserPicturePath));
   return g_realGetProcAddress(module, name);
 }
-std::wstring Caption(const wchar_t* text, int length, RECT box, UINT format) {
-  return Format(L"caption \"%ls\" length %d in %ld, %ld, %ld, %ld format %u;\n", text, length, box.left, box.top,
-                box.right, box.bottom, format);
-}
-int WINAPI FakeDrawTextW(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format) {  // draws through DrawTextExW
-  g_log += Caption(text, length, *rect, format);
-  return DrawTextExW(dc, const_cast<LPWSTR>(text), length, rect, format, nullptr);
+int WINAPI FakeDrawTextW(HDC dc, LPCWSTR text, int length, RECT* r, UINT format) {  // draws through DrawTextExW
+  Logged(0, L"caption text length left top right bottom format", text, length, r->left, r->top, r->right, r->bottom, format);
+  return DrawTextExW(dc, const_cast<LPWSTR>(text), length, r, format, nullptr);
 }
 HANDLE WINAPI FakeLoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int width, int height, UINT flags) {
   Logged(0, L"load module file type width height flags", module != nullptr, name, type, width, height, flags);
@@ -236,78 +397,86 @@ HANDLE WINAPI FakeLoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int widt
 // Under a scheme where each system colour the panel uses is distinct: an outline, separator,
 // frame, border or column drawn in the wrong colour or a pixel off; a fill that is not white; a
 // highlight not stretched over its slot, left behind after several moves, gone after a system
-// erase or over its caption; a caption on an opaque background; an account picture that start-up
-// does not load, not loaded as the shell names it, not scaled to 48 x 48, read past its buffer,
-// or a frame that is not plain where there is none.
+// erase or over its caption; a caption on an opaque background; an account picture that
+// start-up does not load, not loaded as the shell names it, not scaled to 48 x 48, read past its
+// buffer, or a frame that is not plain where there is none.
 TEST(Panel, PixelsAndAccountPicture) {
   const int kinds[] = {COLOR_MENU, COLOR_GRAYTEXT, COLOR_3DLIGHT, COLOR_GRADIENTACTIVECAPTION};
   const COLORREF M = RGB(200, 0, 0), G = RGB(0, 100, 0), L = RGB(0, 0, 200), F = RGB(200, 200, 0);
-  const COLORREF scheme[] = {M, G, L, F}, Wh = RGB(255, 255, 255), B = RGB(125, 125, 125);
+  const COLORREF scheme[] = {M, G, L, F}, W = RGB(255, 255, 255), B = RGB(125, 125, 125);
   const COLORREF saved[] = {GetSysColor(kinds[0]), GetSysColor(kinds[1]), GetSysColor(kinds[2]),
                             GetSysColor(kinds[3])};
   const COLORREF H = RGB(0x9C, 0xB4, 0xCE), O = RGB(0x3C, 0x4A, 0x5E);  // the art's upper half, its outline
-  const COLORREF P = RGB(0xB4, 0x64, 0x28), P1 = RGB(0x5A, 0x9A, 0xD2), P2 = RGB(0x94, 0xB7, 0xD2);
-  const std::vector<NamedColour> names = {
-      {M, "menu red"},       {G, "grey-text green"},   {L, "3-D light blue"},       {F, "frame yellow"},
-      {Wh, "white"},         {B, "border grey"},       {H, "highlight blue"},       {O, "highlight outline"},
-      {P, "picture centre"}, {P1, "picture top left"}, {P2, "picture bottom right"}};
-  auto pixels = [&](const std::vector<POINT>& points) {
-    std::string row;
-    for (POINT at : points) row += Named(Pixel(at.x, at.y), names) + "; ";
-    return row;
+  auto name = [&](COLORREF colour) {
+    return Named(colour, {{M, L"menu red"},
+                          {G, L"grey-text green"},
+                          {L, L"3-D light blue"},
+                          {F, L"frame yellow"},
+                          {W, L"white"},
+                          {B, L"border grey"},
+                          {H, L"highlight blue"},
+                          {O, L"highlight outline"},
+                          {RGB(0xB4, 0x64, 0x28), L"picture centre"},
+                          {RGB(0x5A, 0x9A, 0xD2), L"picture top left"},
+                          {RGB(0x94, 0xB7, 0xD2), L"picture bottom right"}});
+  };
+  auto picture = [&] {  // the 48 x 48 at its centre, first and last pixels
+    return name(Pixel(328, 31)) + L", " + name(Pixel(304, 12)) + L", " + name(Pixel(351, 59));
   };
   SetSysColors(4, kinds, scheme);
   CreateDrawingResources();  // as at a start under this scheme
   GivePicture(L"Kestrel Holder");
   ShowPopup(L"bare", L"Kestrel Holder");
-  const std::vector<POINT> picture = {{328, 31}, {304, 12}, {351, 59}};  // the 48 x 48: centre, first, last
-  EXPECT_EQ("picture centre; picture top left; picture bottom right; ", pixels(picture))
-      << "loaded by start-up";
+  EXPECT_EQ(L"picture centre, picture top left, picture bottom right", picture()) << "loaded by start-up";
   for (int y : {160, 110, 150}) MoveTo(300, y);  // the highlight moves to "Pictures" from "Documents"
   UpdateWindow(g_mainWnd);
   // clang-format off
   struct PixelRow { int x, y; COLORREF colour; };
   const PixelRow rows[] = {  // outside, on and inside each edge: panel, separator, frame, border, column
-      {8, 200, G}, {9, 200, M}, {10, 200, Wh}, {249, 200, M}, {250, 200, G}, {248, 200, Wh}, {100, 7, G}, {100, 8, M},
-      {100, 9, Wh}, {100, 427, M}, {100, 428, G}, {100, 426, Wh}, {13, 393, Wh}, {14, 393, L}, {243, 393, L},
-      {244, 393, Wh}, {100, 392, Wh}, {100, 394, Wh}, {299, 36, G}, {300, 36, L}, {301, 36, F}, {355, 36, L},
+      {8, 200, G}, {9, 200, M}, {10, 200, W}, {249, 200, M}, {250, 200, G}, {248, 200, W}, {100, 7, G}, {100, 8, M},
+      {100, 9, W}, {100, 427, M}, {100, 428, G}, {100, 426, W}, {13, 393, W}, {14, 393, L}, {243, 393, L},
+      {244, 393, W}, {100, 392, W}, {100, 394, W}, {299, 36, G}, {300, 36, L}, {301, 36, F}, {355, 36, L},
       {356, 36, G}, {328, 7, G}, {328, 8, L}, {328, 9, F}, {328, 63, L}, {328, 64, G}, {302, 36, F}, {303, 36, B},
       {352, 36, B}, {353, 36, F}, {328, 10, F}, {328, 11, B}, {328, 60, B}, {328, 61, F}, {260, 200, G},
-      {397, 200, G}, {300, 70, G}, {300, 425, G}, {9, 8, G}, {10, 8, M}, {9, 9, M}, {10, 9, Wh},  // corners
+      {397, 200, G}, {300, 70, G}, {300, 425, G}, {9, 8, G}, {10, 8, M}, {9, 9, M}, {10, 9, W},  // corners
       {300, 8, G}, {301, 8, L}, {300, 9, L}, {301, 9, F},
       {390, 146, H}, {390, 110, G}, {390, 141, G}, {390, 142, O}, {397, 160, O}, {380, 173, O},  // stretched
       {268, 186, G}};  // no text background behind a caption
   // clang-format on
-  for (bool whole : {false, true}) {  // as the moves painted it, then after a system erase
-    if (whole) RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    for (const PixelRow& row : rows)
-      EXPECT_EQ(Format(L"%d, %d: %hs", row.x, row.y, Named(row.colour, names).c_str()),
-                Format(L"%d, %d: %hs", row.x, row.y, Named(Pixel(row.x, row.y), names).c_str()));
+  for (const wchar_t* when : {L"as the moves painted it", L"after a system erase"}) {
+    if (when[0] == L'a')
+      RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    std::wstring want, got;
+    for (const PixelRow& row : rows) {
+      want += Format(L"%d, %d: ", row.x, row.y) + name(row.colour) + L"\n";
+      got += Format(L"%d, %d: ", row.x, row.y) + name(Pixel(row.x, row.y)) + L"\n";
+    }
+    EXPECT_EQ(want, got) << when;
   }
   int white = 0;  // where the caption "Pictures" begins, over its highlight
-  for (int i = 0; i < 62 * 16; ++i) white += Pixel(268 + i % 62, 150 + i / 62) == Wh;
-  EXPECT_GT(white, 10) << "white pixels of the caption \"Pictures\"";
+  for (int i = 0; i < 62 * 16; ++i) white += Pixel(268 + i % 62, 150 + i / 62) == W;
+  EXPECT_GT(white, 10) << "white pixels of the caption \"Pictures\" over its highlight";
   MoveTo(300, 104);  // off the slots: the highlight goes
   UpdateWindow(g_mainWnd);
-  EXPECT_EQ("grey-text green; ", pixels({{390, 146}})) << "where the highlight was";
+  EXPECT_EQ(L"grey-text green", name(Pixel(390, 146))) << "where the highlight was";
 
   g_realGetProcAddress = reinterpret_cast<decltype(g_realGetProcAddress)>(FAKE(GetProcAddress));
   g_realLoadImageW = reinterpret_cast<decltype(g_realLoadImageW)>(FAKE(LoadImageW));
   const std::wstring good = Tree(L"demo-account.bmp"),
                      asked = L"picture-path user=null flags=0 capacity=1024;";
-  // LR_LOADFROMFILE (16), no module, IMAGE_BITMAP (0) at 48 x 48; "": a buffer with no terminator
+  // No module, IMAGE_BITMAP (0) at 48 x 48, LR_LOADFROMFILE (16); "": a buffer with no terminator
   const std::wstring loads = asked + L"load module=0 file=" + good + L" type=0 width=48 height=48 flags=16;";
-  for (const std::wstring& shellPath : {good, std::wstring()}) {
-    g_picturePath = shellPath;
+  std::wstring want, got;
+  for (const std::wstring& path : {good, std::wstring()}) {
+    g_picturePath = path;
     g_userPicture = nullptr;
     LoadUserPicture();
     RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    const char* shown = shellPath.empty() ? "frame yellow; frame yellow; frame yellow; "
-                                          : "picture centre; "
-                                            "picture top left; picture bottom right; ";
-    EXPECT_EQ((shellPath.empty() ? asked : loads) + Format(L"%hs", shown),
-              TakeLog() + Format(L"%hs", pixels(picture).c_str()));
+    want += path.empty() ? asked + L" frame yellow, frame yellow, frame yellow\n"
+                         : loads + L" picture centre, picture top left, picture bottom right\n";
+    got += TakeLog() + L" " + picture() + L"\n";
   }
+  EXPECT_EQ(want, got);
   SetSysColors(4, kinds, saved);
 }
 
@@ -319,7 +488,7 @@ TEST(LinkColumn, HoverPaintAndRelease) {
   const std::wstring account(300, L'k');  // longer than the longest name Windows allows
   ShowPopup(L"bare", account);
   const RECT links = {260, 70, 398, 426}, none = {};  // the column, nothing
-  const std::wstring home = Tree(L"bare");
+  const std::wstring home = Tree(L"bare"), quit = L"quit code=0;";
   // clang-format off
   struct MoveRow { POINT cursor; RECT invalid; std::wstring opens; };  // by a click there
   const MoveRow moves[] = {
@@ -331,34 +500,29 @@ TEST(LinkColumn, HoverPaintAndRelease) {
       {{300, 296}, links, L".\\Network.lnk"}, {{300, 332}, links, L".\\Control Panel.lnk"},
       {{300, 368}, links, L".\\Devices and Printers.lnk"}, {{300, 188}, links, home + L"\\Music"}};
   // clang-format on
-  auto rowText = [](POINT at, RECT invalid, const std::wstring& effect) {
-    return Format(L"%ld, %ld: invalid %ld, %ld, %ld, %ld; click: ", at.x, at.y, invalid.left, invalid.top,
-                  invalid.right, invalid.bottom) +
-           effect;
-  };
+  std::wstring want, got;
   for (const MoveRow& row : moves) {
     RECT update = {};
     ValidateRect(g_mainWnd, nullptr);
     MoveTo(row.cursor.x, row.cursor.y);
     GetUpdateRect(g_mainWnd, &update, FALSE);
-    EXPECT_EQ(rowText(row.cursor, row.invalid, row.opens.empty() ? L"" : Opened(row.opens) + L"quit code=0;"),
-              rowText(row.cursor, update, Send(WM_LBUTTONUP, 0, 0)));
+    const RECT& i = row.invalid;
+    const wchar_t* format = L"%ld, %ld: invalid %ld, %ld, %ld, %ld; click: ";
+    want += Format(format, row.cursor.x, row.cursor.y, i.left, i.top, i.right, i.bottom) +
+            (row.opens.empty() ? L"" : Opened(row.opens) + quit) + L"\n";
+    got += Format(format, row.cursor.x, row.cursor.y, update.left, update.top, update.right, update.bottom) +
+           Send(WM_LBUTTONUP, 0, 0) + L"\n";
   }
+  EXPECT_EQ(want, got);
   ASSERT_TRUE(FAKE(DrawTextW));
   RedrawWindow(g_mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);  // 16384: DT_PATH_ELLIPSIS
-  // clang-format off
-  struct CaptionRow { std::wstring text; int top, bottom; };
-  const CaptionRow captions[] = {{account, 78, 102}, {L"Documents", 113, 138}, {L"Pictures", 150, 174},
-      {L"Music", 186, 210}, {L"Downloads", 222, 246}, {L"Computer", 258, 282}, {L"Network", 293, 318},
-      {L"Control Panel", 330, 354}, {L"Devices and Printers", 366, 390}, {L"Run...", 402, 426}};
-  // clang-format on
-  std::wstring drawn;
-  for (const CaptionRow& row : captions)
-    drawn += Caption(row.text.c_str(), -1, {268, row.top, 398, row.bottom}, 16384);
-  EXPECT_EQ(drawn, TakeLog());
+  const std::wstring first =
+      L"caption text=" + account + L" length=-1 left=268 top=78 right=398 bottom=102 format=16384;";
+  EXPECT_EQ(first, TakeLog().substr(0, first.size()))
+      << "the whole name, of which the caption shows what fits";
   SetEnvironmentVariableW(L"homepath", (L"\\" + std::wstring(1500, L'x')).c_str());
   ReadHomeFolders();  // "Music" opens nothing now
-  EXPECT_EQ(L"home too long: quit code=0;", L"home too long: " + Send(WM_LBUTTONUP, 0, 0));
+  EXPECT_EQ(L"home too long: " + quit, L"home too long: " + Send(WM_LBUTTONUP, 0, 0));
 }
 
 // A pinned list start-up does not fill, or fills wrongly (names left out case-blind or not at
@@ -368,17 +532,23 @@ TEST(LinkColumn, HoverPaintAndRelease) {
 TEST(PinnedItems, ListingClickAndFolder) {
   ShowPopup(L"home", L"kes", 9);
   const std::wstring folder = Tree(L"home") + L"\\Documents\\StartItems\\";
-  std::wstring listing;
+  auto shellIcon = [](const std::wstring& path) {  // the shell's large icon of the path
+    int index;
+    HIMAGELIST list = ShellList(path, 0, &index);
+    return IconBits(ImageList_GetIcon(list, index, ILD_NORMAL));
+  };
+  ASSERT_NE(shellIcon(folder + L"Readme.txt"), shellIcon(folder + L"Tools")) << "icons the shell tells apart";
   // Its colours only: an image list keeps a mask of its own for it.
   const std::string icon46 = IconBits(ExtractIconW(nullptr, L"shell32.dll", 46)).substr(0, 4096);
   HIMAGELIST images = TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL);
+  std::wstring listing;
   for (HTREEITEM item = TreeView_GetRoot(g_treeWnd); item; item = TreeView_GetNextSibling(g_treeWnd, item)) {
     wchar_t text[64] = L"";
     TVITEMW got = {TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE, item, 0, 0, text, 64};
     TreeView_GetItem(g_treeWnd, &got);
     std::wstring path = g_pinnedPaths.at(got.lParam);
     std::string is = IconBits(ImageList_GetIcon(images, got.iImage, ILD_NORMAL));
-    auto icon = is == ShellLargeIcon(path) ? L" own" : is.find(icon46) ? L" ?" : L" 46";
+    auto icon = is == shellIcon(path) ? L" own" : is.find(icon46) ? L" ?" : L" 46";
     listing += text + (L" " + Text(got.lParam)) + L" " + path.substr(path.find(L"\\StartItems\\") + 12) +
                icon + (got.iImage == got.iSelectedImage ? L"\n" : L" !\n");
   }
@@ -386,22 +556,21 @@ TEST(PinnedItems, ListingClickAndFolder) {
   EXPECT_EQ(L"Desktop.ini 0 Desktop.ini own\nMail 1 Mail own\nMail 2 Mail.lnk own\nNotepad 3 Notepad.lnk own\n"
             L"notes.lnk 4 notes.lnk.txt own\nReadme.txt 5 Readme.txt own\nTools 6 Tools own\n"
             L"Windows Update 7 Windows Update.lnk 46\nwindows update 8 windows update.lnk own\n", listing);
-  // clang-format on
-  EXPECT_NE(ShellLargeIcon(folder + L"Readme.txt"), ShellLargeIcon(folder + L"Tools"))
-      << "icons the shell tells apart";
-  const int row = TreeView_GetItemHeight(g_treeWnd);  // in pixels: the rows follow from the top
-  // clang-format off
   // Right of the text: a click below the rows, a right click and a click on the first item.
+  const int row = TreeView_GetItemHeight(g_treeWnd);  // in pixels: the rows follow from the top
   struct ClickRow { UINT code; int y; std::wstring effect; };
   const ClickRow clicks[] = {{NM_CLICK, 9 * row + 4, L""}, {NM_RCLICK, row / 2, L""},
       {NM_CLICK, row / 2, Opened(folder + L"Desktop.ini") + L"show window=popup command=0;quit code=0;"}};
   // clang-format on
+  std::wstring want, got;
   for (const ClickRow& click : clicks) {
     NMHDR header = {nullptr, 0, click.code};  // from whichever control
     Aim(g_treeWnd, 220, click.y);
-    EXPECT_EQ(Format(L"code %d at y %d: ", int(click.code), click.y) + click.effect,
-              Format(L"code %d at y %d: ", int(click.code), click.y) + Send(WM_NOTIFY, 0, LPARAM(&header)));
+    want += Format(L"code %d at y %d: ", int(click.code), click.y) + click.effect + L"\n";
+    got +=
+        Format(L"code %d at y %d: ", int(click.code), click.y) + Send(WM_NOTIFY, 0, LPARAM(&header)) + L"\n";
   }
+  EXPECT_EQ(want, got);
 }
 
 // clang-format off
@@ -433,21 +602,20 @@ TEST(ProgramsMenu, ListingIdsAndPaths) {
   EXPECT_EQ(L"4998: " + root + L"\\App.lnk\n4999: \n5015: " + root + L"\\Tool.lnk.bak\n",
             paths({4998, 4999, 5015}));
 
+  ASSERT_NE(ShellMenuIcon(icons + L"\\button.ico"), ShellMenuIcon(icons + L"\\Folder"))
+      << "icons the shell tells apart";
   std::string bits;  // each item's bitmap, beside the shell's small icon of its path over the menu colour
   g_lastMenuId = 0;
   EXPECT_EQ(L"\nbutton.ico #1\nFolder >\n  Inner.txt #3\nReadme.txt #4\nrightarrow.ico #5\n",
             Walk(icons, &bits));
-  std::wstring shown, expected;
+  std::wstring want, got;
   const wchar_t* items[] = {L"button.ico", L"Folder", L"Folder\\Inner.txt", L"Readme.txt", L"rightarrow.ico"};
   for (size_t i = 0; i < 5; ++i) {
-    expected += items[i] + std::wstring(L": the shell's icon\n");
-    shown += items[i] + std::wstring(bits.substr(i * 1024, 1024) == ShellMenuIcon(icons + L"\\" + items[i])
-                                         ? L": the shell's icon\n"
-                                         : L": another bitmap\n");
+    want += items[i] + std::wstring(L": the shell's icon\n");
+    bool same = bits.substr(i * 1024, 1024) == ShellMenuIcon(icons + L"\\" + items[i]);
+    got += items[i] + std::wstring(same ? L": the shell's icon\n" : L": another bitmap\n");
   }
-  EXPECT_EQ(expected, shown);
-  EXPECT_NE(ShellMenuIcon(icons + L"\\button.ico"), ShellMenuIcon(icons + L"\\Folder"))
-      << "icons the shell tells apart";
+  EXPECT_EQ(want, got);
   g_lastMenuId = 65533;  // past 65535 numbering starts over at 1 and forgets finished presses
   EXPECT_EQ(L"\na.txt #65534\nb.txt #65535\nc.txt #1\n", Walk(wrap));
   EXPECT_EQ(L"1: " + wrap + L"\\c.txt\n4998: \n", paths({1, 4998}));
@@ -459,4 +627,176 @@ TEST(ProgramsMenu, ListingIdsAndPaths) {
   g_realCoWait = reinterpret_cast<decltype(g_realCoWait)>(FAKE(CoWaitForMultipleHandles));
   Walk(Tree(L"many"));
   EXPECT_EQ(L"wait flags=0 ms=4294967295 count=1;", TakeLog());  // no flags, INFINITE, the one worker
+}
+
+// kestrelon.exe as a user starts it: what only a whole run shows.
+
+namespace {
+
+constexpr DWORD kSeeThrough = 0xFF000000;  // a pixel of a drawing that shows whatever lies under it
+
+struct Pixels {  // of an area, rows from the top, as a DIB holds them (0x00rrggbb)
+  int width, height;
+  std::vector<DWORD> bits;
+  DWORD at(int x, int y) const { return bits[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+Pixels Draw(int width, int height, COLORREF background, const std::function<void(HDC)>& paint) {
+  BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB}};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  HBRUSH brush = CreateSolidBrush(background);
+  RECT all = {0, 0, width, height};
+  FillRect(dc, &all, brush);
+  paint(dc);
+  GdiFlush();
+  auto first = static_cast<DWORD*>(bits);
+  Pixels pixels = {width, height, std::vector<DWORD>(first, first + width * height)};
+  SelectObject(dc, old);
+  for (HGDIOBJ object : {HGDIOBJ(brush), HGDIOBJ(bitmap)}) DeleteObject(object);
+  DeleteDC(dc);
+  return pixels;
+}
+
+// What Windows draws, whatever lies under it: the smallest box that holds the pixels the drawing
+// covers whole, where the rest is see-through.
+Pixels Ink(int width, int height, const std::function<void(HDC)>& paint) {
+  Pixels black = Draw(width, height, RGB(0, 0, 0), paint),
+         white = Draw(width, height, RGB(255, 255, 255), paint);
+  int left = width, top = height, right = 0, bottom = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (black.at(x, y) == white.at(x, y))
+        left = std::min(left, x), top = std::min(top, y), right = std::max(right, x + 1),
+        bottom = std::max(bottom, y + 1);
+  Pixels ink = {std::max(0, right - left), std::max(0, bottom - top), {}};
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x)
+      ink.bits.push_back(black.at(x, y) == white.at(x, y) ? black.at(x, y) : kSeeThrough);
+  return ink;
+}
+
+// Whether the drawing stands whole somewhere inside an area of the screen.
+const wchar_t* Shown(const Pixels& screen, RECT area, const Pixels& part) {
+  auto matches = [&](int left, int top) {
+    for (int y = 0; y < part.height; ++y)
+      for (int x = 0; x < part.width; ++x)
+        if (part.at(x, y) != kSeeThrough && screen.at(left + x, top + y) != part.at(x, y)) return false;
+    return part.width > 0;
+  };
+  for (int top = area.top; top + part.height <= area.bottom; ++top)
+    for (int left = area.left; left + part.width <= area.right; ++left)
+      if (matches(left, top)) return L"as Windows draws it";
+  return L"missing or otherwise";
+}
+
+Pixels Written(const std::wstring& text, COLORREF colour, SIZE box, UINT format) {  // in the menu font
+  return Ink(box.cx, box.cy, [&](HDC dc) {
+    NONCLIENTMETRICSW metrics = {sizeof(metrics)};
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HGDIOBJ old = SelectObject(dc, CreateFontIndirectW(&metrics.lfMenuFont));
+    SetTextColor(dc, colour);
+    SetBkMode(dc, TRANSPARENT);
+    RECT all = {0, 0, box.cx, box.cy};
+    DrawTextW(dc, text.c_str(), -1, &all, format);
+    DeleteObject(SelectObject(dc, old));
+  });
+}
+
+// What the popup shows, a line per thing a user looks at; its pinned items are in folder.
+std::wstring LookAt(HWND popup, const std::wstring& account, const std::wstring& folder) {
+  RECT place;
+  GetWindowRect(popup, &place);
+  const Pixels screen = Draw(410, 485, 0, [&](HDC dc) {
+    HDC desktop = GetDC(nullptr);
+    BitBlt(dc, 0, 0, 410, 485, desktop, place.left, place.top, SRCCOPY);
+    ReleaseDC(nullptr, desktop);
+  });
+  std::wstring seen;
+  // clang-format off
+  struct Caption { std::wstring text; int top, bottom; };
+  const Caption captions[] = {{account, 78, 102}, {L"Documents", 113, 138}, {L"Pictures", 150, 174},
+      {L"Music", 186, 210}, {L"Downloads", 222, 246}, {L"Computer", 258, 282}, {L"Network", 293, 318},
+      {L"Control Panel", 330, 354}, {L"Devices and Printers", 366, 390}, {L"Run...", 402, 426}};
+  // clang-format on
+  for (const Caption& caption : captions) {  // white, shortened as Windows shortens paths
+    Pixels drawn =
+        Written(caption.text, RGB(255, 255, 255), {130, caption.bottom - caption.top}, DT_PATH_ELLIPSIS);
+    seen += Format(L"caption \"%.16ls\": %ls\n", caption.text.c_str(),
+                   Shown(screen, {268, caption.top, 398, caption.bottom}, drawn));
+  }
+  const RECT tree = {14, 13, 244, 388};
+  for (const wchar_t* name : {L"Readme.txt", L"Tools", L"button.ico"}) {
+    int index;
+    HIMAGELIST list = ShellList(folder + name, 0, &index);
+    Pixels icon = Ink(32, 32, [&](HDC dc) { ImageList_Draw(list, index, dc, 0, 0, ILD_NORMAL); });
+    Pixels text = Written(name, GetSysColor(COLOR_WINDOWTEXT), {200, 30}, 0);
+    seen += Format(L"pinned %ls: icon %ls, ", name, Shown(screen, tree, icon)) +
+            Format(L"text %ls\n", Shown(screen, tree, text));
+  }
+  Pixels arrow = Ink(16, 16, [](HDC dc) {
+    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), L"IDI_RIGHTARROW", IMAGE_ICON, 16, 16, 0);
+    DrawIconEx(dc, 0, 0, HICON(icon), 16, 16, 0, nullptr, DI_NORMAL);
+    DestroyIcon(HICON(icon));
+  });
+  seen += Format(L"arrow on \"All Programs\": %ls\n", Shown(screen, {10, 397, 248, 425}, arrow));
+  Pixels picture = Ink(48, 48, [](HDC dc) {
+    HANDLE file =
+        LoadImageW(nullptr, Tree(L"demo-account.bmp").c_str(), IMAGE_BITMAP, 48, 48, LR_LOADFROMFILE);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, file);
+    BitBlt(dc, 0, 0, 48, 48, source, 0, 0, SRCCOPY);
+    DeleteObject(SelectObject(source, old));
+    DeleteDC(source);
+  });
+  auto colour = [&](int x, int y) {
+    DWORD v = screen.at(x, y);
+    return Named(RGB(GetBValue(v), GetGValue(v), GetRValue(v)),
+                 {{RGB(125, 125, 125), L"grey"}, {GetSysColor(COLOR_GRADIENTACTIVECAPTION), L"frame fill"}});
+  };  // on either side of the grey border left of the picture
+  seen += Format(L"account picture: %ls", Shown(screen, {304, 12, 352, 60}, picture)) + L", then leftwards " +
+          colour(303, 36) + L", " + colour(302, 36) + L"\n";
+  return seen;
+}
+
+}  // namespace
+
+// A run whose start-up leaves out a step (an account name never read, a picture never loaded, a
+// pinned list never filled), or whose screen shows less than it holds (a list filled but never
+// painted again, a button without its arrow, captions cut or shortened otherwise); a second start
+// that shows a popup of its own or leaves the first open; a run that does not end with exit code
+// 0; a direct import of a library only the popup needs, which every second start would load.
+TEST(EndToEnd, WholeRun) {
+  const std::wstring account = TEST_ACCOUNT;  // the user the tests run as (tests/CMakeLists.txt)
+  SetProfile(L"run", L"");
+  GivePicture(account);
+  SetCursorPos(1000, 10);
+  PROCESS_INFORMATION first = Start(Tree(L"launch"));
+  HWND popup = ShownWindow(L"Kestrelon", 10000);
+  ASSERT_NE(nullptr, popup);
+  std::wstring want, seen;
+  for (const wchar_t* caption :
+       {account.c_str(), L"Documents", L"Pictures", L"Music", L"Downloads", L"Computer", L"Network",
+        L"Control Panel", L"Devices and Printers", L"Run..."})
+    want += Format(L"caption \"%.16ls\": as Windows draws it\n", caption);
+  for (const wchar_t* name : {L"Readme.txt", L"Tools", L"button.ico"})
+    want += Format(L"pinned %ls: icon as Windows draws it, text as Windows draws it\n", name);
+  want +=
+      L"arrow on \"All Programs\": as Windows draws it\n"
+      L"account picture: as Windows draws it, then leftwards grey, frame fill\n";
+  const std::wstring pinned = Tree(L"run") + L"\\Documents\\StartItems\\";
+  WaitFor([&] { return (seen = LookAt(popup, account, pinned)) == want; }, 10000);  // until it is all painted
+  EXPECT_EQ(want, seen);
+
+  EXPECT_EQ(0, ExitCode(Start(Beside(L"")))) << "a second start";
+  EXPECT_EQ(0, ExitCode(first)) << "the first run, closed by the second";
+  auto base = reinterpret_cast<BYTE*>(
+      LoadLibraryExW(Beside(L"kestrelon.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+  ASSERT_NE(nullptr, base);
+  std::string dlls;
+  for (auto dll = Imports(base); dll->Name; ++dll)
+    dlls += reinterpret_cast<char*>(base + dll->Name) + std::string(" ");
+  EXPECT_EQ("ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll USER32.dll ", dlls);
 }
