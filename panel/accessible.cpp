@@ -118,7 +118,7 @@ class PopupAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT id, IDispatch** child) override {
     if (!child) return E_POINTER;
     *child = nullptr;
-    Child found;
+    Child found = {};
     HRESULT result = Find(id, &found);
     if (FAILED(result)) return result;
     if (found.kind == Child::kSelf) return E_INVALIDARG;
@@ -182,7 +182,7 @@ class PopupAccessible final : public IAccessible {
                                         VARIANT id) override {
     if (!left || !top || !width || !height) return E_POINTER;
     *left = *top = *width = *height = 0;
-    Child found;
+    Child found = {};
     HRESULT result = Find(id, &found);
     if (FAILED(result)) return result;
     if (found.kind == Child::kLink || found.kind == Child::kPicture) {
@@ -203,7 +203,7 @@ class PopupAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override {
     if (!end) return E_POINTER;
     end->vt = VT_EMPTY;
-    Child found;
+    Child found = {};
     HRESULT result = Find(start, &found);
     if (FAILED(result)) return result;
     bool fromSelf = found.kind == Child::kSelf;
@@ -255,7 +255,7 @@ class PopupAccessible final : public IAccessible {
   }
 
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT id) override {
-    Child found;
+    Child found = {};
     HRESULT result = Find(id, &found);
     if (FAILED(result)) return result;
     if (found.kind == Child::kLink) {
@@ -297,7 +297,7 @@ class PopupAccessible final : public IAccessible {
   // S_OK with the object that answers for the popup itself (the standard one) or for a child
   // window (Windows' own object of that window); S_FALSE for a painted child.
   HRESULT Answerer(const VARIANT& id, Held* answerer) const {
-    Child found;
+    Child found = {};
     HRESULT result = Find(id, &found);
     if (FAILED(result)) return result;
     if (found.kind == Child::kSelf) {
@@ -314,7 +314,7 @@ class PopupAccessible final : public IAccessible {
   HRESULT Text(const VARIANT& id, BSTR* text, TextGetter getter) const {
     if (!text) return E_POINTER;
     *text = nullptr;
-    Child found;
+    Child found = {};
     HRESULT result = Find(id, &found);
     if (FAILED(result)) return result;
     bool name = getter == &IAccessible::get_accName;
@@ -333,7 +333,7 @@ class PopupAccessible final : public IAccessible {
   HRESULT Number(const VARIANT& id, VARIANT* number, NumberGetter getter) const {
     if (!number) return E_POINTER;
     number->vt = VT_EMPTY;
-    Child found;
+    Child found = {};
     HRESULT result = Find(id, &found);
     if (FAILED(result)) return result;
     bool role = getter == &IAccessible::get_accRole;
