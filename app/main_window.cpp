@@ -1,7 +1,7 @@
 // The popup (g_mainWnd, class "Kestrelon", MainWndProc) holds three controls: the
 // "Shut down..." button, the pinned items tree (g_treeWnd) and the "All Programs" button.
-// Everything else on it is painted by panel/. MainWndProc only routes; each subsystem
-// keeps its own logic.
+// Everything else on it is painted by panel/, which also describes it to assistive technology
+// (panel/accessible.h). MainWndProc only routes; each subsystem keeps its own logic.
 #include "app/main_window.h"
 
 #include <commctrl.h>
@@ -12,6 +12,7 @@
 #include "app/ids.h"
 #include "app/shell_helpers.h"
 #include "app/state.h"
+#include "panel/accessible.h"
 #include "panel/link_column.h"
 #include "panel/panel_paint.h"
 #include "pinned/pinned_items.h"
@@ -165,6 +166,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case UM_CLOSEMENU:
       OnCloseMenu();
       return 0;
+    case WM_GETOBJECT:
+      return OnGetObject(window, wParam, lParam);
     default:
       return DefWindowProcW(window, message, wParam, lParam);
   }

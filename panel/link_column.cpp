@@ -4,6 +4,7 @@
 
 #include "app/shell_helpers.h"
 #include "app/state.h"
+#include "panel/accessible.h"
 
 LinkSlot g_linkSlots[LINK_SLOT_COUNT];
 int g_hoverId;
@@ -47,13 +48,6 @@ int SlotIndex(int id) { return id - IDL_USERHOME; }
 
 bool IsLinkId(int id) { return id >= IDL_USERHOME && id <= IDL_RUN; }
 
-int SlotAt(POINT point) {
-  for (const LinkSlot& slot : g_linkSlots) {
-    if (PtInRect(&slot.hot, point)) return slot.id;
-  }
-  return 0;
-}
-
 void DrawHighlight(HDC dc, const RECT& hot) {
   HDC artDc = CreateCompatibleDC(dc);  // deleted below; the bitmap stays loaded for the run
   HGDIOBJ oldBitmap = SelectObject(artDc, g_linkBackBitmap);
@@ -71,6 +65,19 @@ std::wstring TargetOf(int id) {
 
 }  // namespace
 
+int LinkAt(POINT point) {
+  for (const LinkSlot& slot : g_linkSlots) {
+    if (PtInRect(&slot.hot, point)) return slot.id;
+  }
+  return 0;
+}
+
+const wchar_t* LinkCaption(int id) {
+  if (!IsLinkId(id)) return L"";
+  const wchar_t* text = LINK_TEXTS[SlotIndex(id)].text;
+  return text ? text : g_userName;
+}
+
 void InitLinkSlots() {
   for (int i = 0; i < LINK_SLOT_COUNT; ++i) {
     g_linkSlots[i].id = IDL_USERHOME + i;
@@ -83,8 +90,12 @@ void TrackLinkHover() {
   GetCursorPos(&cursor);
   ScreenToClient(g_mainWnd, &cursor);
   g_prevHoverId = g_hoverId;
-  g_hoverId = SlotAt(cursor);
+  g_hoverId = LinkAt(cursor);
   if (g_hoverId != 0 || g_prevHoverId != 0) InvalidateRect(g_mainWnd, &COLUMN_RECT, FALSE);
+  if (g_hoverId != g_prevHoverId) {
+    NotifyLinkStateChange(g_prevHoverId);
+    NotifyLinkStateChange(g_hoverId);
+  }
 }
 
 // The column is drawn afresh at every paint from the current hover id: a paint may follow
@@ -105,16 +116,18 @@ void PaintLinkLabels(HDC dc) {
   SetTextColor(dc, RGB(255, 255, 255));
   SetBkMode(dc, TRANSPARENT);
   SelectObject(dc, g_captionFont);
-  for (const LinkText& link : LINK_TEXTS) {
-    RECT caption = link.caption;
-    DrawTextW(dc, link.text ? link.text : g_userName, -1, &caption, DT_PATH_ELLIPSIS);
+  for (int i = 0; i < LINK_SLOT_COUNT; ++i) {
+    RECT caption = LINK_TEXTS[i].caption;
+    DrawTextW(dc, LinkCaption(IDL_USERHOME + i), -1, &caption, DT_PATH_ELLIPSIS);
   }
 }
 
-void OpenHoveredLink() {
-  if (!IsLinkId(g_hoverId)) return;
+void OpenLink(int id) {
+  if (!IsLinkId(id)) return;
   // An emptied home value would turn "\Documents" into a folder of the current drive.
-  bool homeLink = g_hoverId <= IDL_DOWNLOADS;
-  if (!homeLink || !g_homeTooLong) LaunchTarget(TargetOf(g_hoverId));
+  bool homeLink = id <= IDL_DOWNLOADS;
+  if (!homeLink || !g_homeTooLong) LaunchTarget(TargetOf(id));
   PostQuitMessage(0);
 }
+
+void OpenHoveredLink() { OpenLink(g_hoverId); }

@@ -21,12 +21,19 @@ extern HFONT g_captionFont;
 
 // Fills the slot table: ids and hot rectangles.
 void InitLinkSlots();
+// The slot whose hot rectangle holds a point of the popup's client area, 0 for none.
+int LinkAt(POINT point);
+// What a slot shows: its caption, or the whole account name for the first; "" for no slot.
+const wchar_t* LinkCaption(int id);
 // WM_MOUSEMOVE: finds the slot under the cursor and asks for a paint of the column at every
-// move inside a slot and at the move that leaves one.
+// move inside a slot and at the move that leaves one; tells accessibility clients when the
+// hovered slot changes.
 void TrackLinkHover();
 // Called by the panel paint, in this order, with its paint context.
 void PaintLinkHighlight(HDC dc);
 void PaintLinkLabels(HDC dc);
-// WM_LBUTTONUP while a slot is hovered: opens its target and ends the run. The home folder
-// links open nothing when the home values were too long to read.
+// Opens a slot's target and ends the run; the home folder links open nothing when the home
+// values were too long to read. Not a slot id: nothing happens.
+void OpenLink(int id);
+// WM_LBUTTONUP while a slot is hovered: OpenLink of that slot.
 void OpenHoveredLink();

@@ -9,6 +9,8 @@
 //                                       window, append one line per end-of-session message it
 //                                       gets to LOG, exit 0 once the session ends it, 3 if
 //                                       nothing came within a minute
+//   ktool accessible CLASS              list what a screen reader finds in the client area of
+//                                       the shown window of that class (AccessibleListing)
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -105,11 +107,18 @@ int Bystander(wchar_t** argv) {
   return 2;
 }
 
+int ListAccessible(wchar_t** argv) {
+  HWND window = ShownWindow(argv[2], 10000);
+  if (!window) return 1;
+  wprintf(L"%ls", AccessibleListing(window).c_str());
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    fwprintf(stderr, L"usage: ktool shortcut|resolve|wait-window|open|bystander ...\n");
+    fwprintf(stderr, L"usage: ktool shortcut|resolve|wait-window|open|bystander|accessible ...\n");
     return 2;
   }
   CoInitialize(nullptr);
@@ -120,6 +129,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!wcscmp(argv[1], L"wait-window") && argc >= 4) result = WaitWindow(argv);
   if (!wcscmp(argv[1], L"open") && argc >= 5) result = OpenAndWait(argv);
   if (!wcscmp(argv[1], L"bystander")) result = Bystander(argv);
+  if (!wcscmp(argv[1], L"accessible")) result = ListAccessible(argv);
   CoUninitialize();
   return result;
 }

@@ -1,9 +1,12 @@
 #include "support.h"
 
 #include <objbase.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <cstring>
+#include <cwchar>
+#include <vector>
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
   for (DWORD start = GetTickCount(); !condition();) {
@@ -87,4 +90,66 @@ void* PatchImport(const char* function, void* replacement) {
     }
   }
   return nullptr;
+}
+
+namespace {
+
+std::wstring Answer(HRESULT result, BSTR text) {
+  std::wstring answer = text ? L"\"" + std::wstring(text) + L"\"" : L"-";
+  wchar_t code[16];
+  if (FAILED(result)) swprintf(code, 16, L"%#lx", static_cast<unsigned long>(result));
+  SysFreeString(text);
+  return FAILED(result) ? code : answer;
+}
+
+std::wstring AccessibleRow(IAccessible* object, const VARIANT& child) {
+  VARIANT role = {}, state = {};
+  BSTR name = nullptr, action = nullptr;
+  LONG x = 0, y = 0, width = 0, height = 0;
+  wchar_t roleText[64] = L"?", text[96];
+  HRESULT named = object->get_accName(child, &name);
+  if (SUCCEEDED(object->get_accRole(child, &role)) && role.vt == VT_I4) GetRoleTextW(role.lVal, roleText, 64);
+  HRESULT stated = object->get_accState(child, &state);
+  HRESULT located = object->accLocation(&x, &y, &width, &height, child);
+  swprintf(text, 96, L"%ld %ls ", child.lVal, roleText);
+  std::wstring row = text + Answer(named, name);
+  swprintf(text, 96, L" %#lx %ld %ld %ld %ld ", SUCCEEDED(stated) ? state.lVal : stated, x, y, x + width,
+           y + height);
+  if (FAILED(located)) swprintf(text, 96, L" %#lx %#lx ", state.lVal, located);
+  HRESULT acted = object->get_accDefaultAction(child, &action);
+  return row + text + Answer(acted, action) + L"\n";
+}
+
+}  // namespace
+
+std::wstring AccessibleListing(HWND window) {
+  IAccessible* popup = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&popup))) || !popup)
+    return L"no object\n";
+  LONG count = 0, got = 0;
+  popup->get_accChildCount(&count);
+  std::vector<VARIANT> children(static_cast<size_t>(count));
+  VARIANT self = {};
+  self.vt = VT_I4;
+  std::wstring listing = AccessibleRow(popup, self);
+  AccessibleChildren(popup, 0, count, children.data(), &got);
+  for (LONG i = 0; i < got; ++i) {
+    VARIANT& child = children[static_cast<size_t>(i)];
+    HWND childWindow = nullptr;
+    wchar_t className[64] = L"?";
+    if (child.vt == VT_DISPATCH) {
+      IAccessible* object = nullptr;
+      if (SUCCEEDED(child.pdispVal->QueryInterface(IID_PPV_ARGS(&object))) && object) {
+        WindowFromAccessibleObject(object, &childWindow);
+        object->Release();
+      }
+      GetClassNameW(childWindow, className, 64);
+      listing += std::to_wstring(i + 1) + L" window " + className + L"\n";
+    } else {
+      listing += AccessibleRow(popup, child);
+    }
+    VariantClear(&child);
+  }
+  popup->Release();
+  return listing;
 }

@@ -26,6 +26,12 @@ int ExitCode(const PROCESS_INFORMATION& run, DWORD timeoutMs = 10000);
 
 // The import directory of a mapped program.
 IMAGE_IMPORT_DESCRIPTOR* Imports(BYTE* base);
+// What an accessibility client finds in a window's client area, as a screen reader lists it:
+// a line for the object itself (child 0), then one for each child that AccessibleChildren gives:
+// "id role "name" state left top right bottom action" ("-" where the object answers nothing,
+// the error where it fails), or "id window CLASS" for a child that is a window of its own.
+std::wstring AccessibleListing(HWND window);
+
 // Swaps this program's import of a function, which the code linked into it calls through;
 // gives the original, or null when there is no such import.
 void* PatchImport(const char* function, void* replacement);
