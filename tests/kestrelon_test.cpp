@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <cstdarg>
@@ -124,11 +125,13 @@ void SetProfile(const wchar_t* home, const std::wstring& account) {
   const std::wstring folder = Tree(home);
   SetEnvironmentVariableW(L"homedrive", folder.substr(0, 2).c_str());
   SetEnvironmentVariableW(L"homepath", folder.substr(2).c_str());
-  if (account.empty()) return;
-  SetEnvironmentVariableW(L"WINEUSERNAME", account.c_str());
+  if (!account.empty()) SetEnvironmentVariableW(L"WINEUSERNAME", account.c_str());
+  wchar_t name[1024] = L"";
+  DWORD size = 1024;
+  GetUserNameW(name, &size);
   // Wine's shell gives no file icons to an account without a desktop folder.
-  CreateDirectoryW((L"C:\\users\\" + account).c_str(), nullptr);
-  CreateDirectoryW((L"C:\\users\\" + account + L"\\Desktop").c_str(), nullptr);
+  CreateDirectoryW((L"C:\\users\\" + std::wstring(name)).c_str(), nullptr);
+  CreateDirectoryW((L"C:\\users\\" + std::wstring(name) + L"\\Desktop").c_str(), nullptr);
 }
 
 // The demo picture as the account's picture, where a start under Wine looks for it.
@@ -225,6 +228,23 @@ std::wstring Walk(const std::wstring& folder, std::string* bits = nullptr) {
   std::wstring listing = L"\n" + Listing(menu, L"", bits);
   DestroyProgramsMenu(menu);
   return listing;
+}
+
+// What a screen reader finds in the popup at (0, 263), above Wine's taskbar, when the account
+// has a picture: "index role name state location default-action" (0x100004 focusable | read-only,
+// 0x500000 focusable | linked, 0x40 read-only; locations on the screen).
+std::wstring ReaderListing(const std::wstring& account) {
+  std::wstring listing =
+      L"0 client \"Start menu\" 0x100004 0 263 410 748 -\n1 window SysTreeView32\n2 window Button\n"
+      L"3 graphic \"Account picture of " +
+      account + L"\" 0x40 304 275 352 323 -\n";
+  const wchar_t* names[] = {L"Documents", L"Pictures", L"Music",         L"Downloads",
+                            L"Computer",  L"Network",  L"Control Panel", L"Devices and Printers",
+                            L"Run..."};
+  for (int i = 0; i < 10; ++i)
+    listing += Format(L"%d link \"%ls\" 0x500000 260 %d 398 %d \"Open\"\n", 4 + i,
+                      i ? names[i - 1] : account.c_str(), 333 + 36 * i, 365 + 36 * i);
+  return listing + L"14 window Button\n";
 }
 
 // Monitors of stand-ins, where Wine shows one: [0] holds the taskbar, [1] is the primary.
@@ -789,6 +809,9 @@ TEST(EndToEnd, WholeRun) {
   const std::wstring pinned = Tree(L"run") + L"\\Documents\\StartItems\\";
   WaitFor([&] { return (seen = LookAt(popup, account, pinned)) == want; }, 10000);  // until it is all painted
   EXPECT_EQ(want, seen);
+  CoInitialize(nullptr);  // a screen reader's apartment
+  EXPECT_EQ(ReaderListing(account), AccessibleListing(popup))
+      << "as a screen reader in another process finds it";
 
   EXPECT_EQ(0, ExitCode(Start(Beside(L"")))) << "a second start";
   EXPECT_EQ(0, ExitCode(first)) << "the first run, closed by the second";
@@ -799,4 +822,114 @@ TEST(EndToEnd, WholeRun) {
   for (auto dll = Imports(base); dll->Name; ++dll)
     dlls += reinterpret_cast<char*>(base + dll->Name) + std::string(" ");
   EXPECT_EQ("ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll USER32.dll ", dlls);
+}
+
+// clang-format off
+void WINAPI FakeNotifyWinEvent(DWORD event, HWND window, LONG object, LONG child) {  // 32778: EVENT_OBJECT_STATECHANGE
+  Logged(0, L"event id window object child", event, window, object, child);
+}
+// clang-format on
+
+VARIANT Child(LONG id, VARTYPE type = VT_I4) {
+  VARIANT variant = {};
+  variant.vt = type;
+  variant.lVal = id;
+  return variant;
+}
+
+// A screen reader's questions about one child, by child id: the result of each call (name,
+// role, state, location, child object, next, default action, doing it), then what the
+// stand-ins were asked.
+std::wstring Answers(IAccessible* popup, VARIANT id) {
+  BSTR name = nullptr, action = nullptr;
+  VARIANT answer = {};
+  LONG at = 0;
+  IDispatch* child = nullptr;
+  HRESULT results[] = {popup->get_accName(id, &name),
+                       popup->get_accRole(id, &answer),
+                       popup->get_accState(id, &answer),
+                       popup->accLocation(&at, &at, &at, &at, id),
+                       popup->get_accChild(id, &child),
+                       popup->accNavigate(NAVDIR_NEXT, id, &answer),
+                       popup->get_accDefaultAction(id, &action),
+                       popup->accDoDefaultAction(id)};
+  SysFreeString(name);
+  SysFreeString(action);
+  std::wstring row;
+  for (HRESULT result : results) row += Format(L"%#lx ", result);
+  return row + TakeLog();
+}
+
+// A child missing, out of reading order, with a wrong role, name, state, screen rectangle or
+// default action; no object for OBJID_CLIENT. A link hit on its right or bottom edge or in a
+// band, the picture missed, a window or the popup answered otherwise than Windows' own object.
+// A state-change event missing, extra or for the wrong link, or no hot state; a default action
+// that opens other than a click does, or does not end the run. A bad child id that is taken, or
+// acts; an object that answers once the popup is gone.
+TEST(Accessibility, ChildrenHitTestsEventsAndActions) {
+  GivePicture(TEST_ACCOUNT);
+  ShowPopup();
+  ASSERT_NE(nullptr, FAKE(NotifyWinEvent));
+  IAccessible* popup = nullptr;
+  ASSERT_EQ(S_OK, AccessibleObjectFromWindow(g_mainWnd, OBJID_CLIENT, IID_PPV_ARGS(&popup)));
+  EXPECT_EQ(ReaderListing(TEST_ACCOUNT), AccessibleListing(g_mainWnd));
+  std::wstring want,
+      got;  // screen points: a link, its right and bottom edges, a band, the picture's corners...
+  for (const wchar_t* row :
+       {L"300, 340: 4", L"397, 364: 4", L"398, 340: 0", L"300, 365: 0", L"300, 368: 0", L"300, 369: 5",
+        L"304, 275: 3", L"351, 322: 3", L"352, 300: 0", L"100, 400: SysTreeView32", L"100, 670: Button",
+        L"300, 715: Button", L"280, 290: 0"}) {
+    LONG x = 0, y = 0;
+    swscanf(row, L"%ld, %ld", &x, &y);
+    VARIANT hit = {};
+    IAccessible* object = nullptr;
+    HWND window = nullptr;
+    wchar_t name[32] = L"";
+    if (SUCCEEDED(popup->accHitTest(x, y, &hit)) && hit.vt == VT_DISPATCH &&
+        SUCCEEDED(hit.pdispVal->QueryInterface(IID_PPV_ARGS(&object))))
+      WindowFromAccessibleObject(object, &window), object->Release();
+    GetClassNameW(window, name, 32);
+    want += row + std::wstring(L"\n");
+    got += Format(L"%ld, %ld: ", x, y) + (hit.vt == VT_I4 ? Text(hit.lVal) : name) + L"\n";
+    VariantClear(&hit);
+  }
+  EXPECT_EQ(want, got);
+  // clang-format off
+  struct MoveRow { int x, y; const wchar_t* events; };  // client points; object -4: OBJID_CLIENT
+  const MoveRow moves[] = {{300, -13, L""}, {300, 77, L"event id=32778 window=popup object=-4 child=4;"}, {300, 97, L""},
+      {300, 103, L"event id=32778 window=popup object=-4 child=4;"}, {300, 107, L"event id=32778 window=popup object=-4 child=5;"},
+      {300, 147, L"event id=32778 window=popup object=-4 child=5;event id=32778 window=popup object=-4 child=6;"}};
+  // clang-format on
+  want = got = L"";
+  for (const MoveRow& move : moves) {
+    Aim(g_mainWnd, move.x, move.y);
+    want += Format(L"%d, %d: %ls\n", move.x, move.y, move.events);
+    got += Format(L"%d, %d: ", move.x, move.y) + Send(WM_MOUSEMOVE, 0, 0) + L"\n";
+  }
+  VARIANT state = {};
+  popup->get_accState(Child(6), &state);
+  want += L"Pictures 0x500080\n";  // hot-tracked as well
+  got += Format(L"Pictures %#lx\n", state.lVal);
+  EXPECT_EQ(want, got);
+  const std::wstring bad =
+      L"0x80070057 0x80070057 0x80070057 0x80070057 0x80070057 0x80070057 0x80070057 0x80070057 ";
+  const std::wstring home = Tree(L"bare"), quit = L"quit code=0;",
+                     simple = L"0 0 0 0 0x1 0 0 0 ";  // 0x1: S_FALSE
+  // clang-format off
+  struct CallRow { VARIANT id; std::wstring answers; };  // 0x80070057: E_INVALIDARG
+  const CallRow calls[] = {{Child(5), simple + Opened(home + L"\\Documents") + quit},
+      {Child(9), simple + Opened(L".\\Computer.lnk") + quit}, {Child(4), simple + Opened(home) + quit},
+      {Child(15), bad}, {Child(-1), bad}, {Child(5, VT_I2), bad}, {Child(5, VT_EMPTY), bad}};
+  // clang-format on
+  want = got = L"";
+  for (const CallRow& call : calls) {
+    want += Format(L"child %ld type %d: ", call.id.lVal, call.id.vt) + call.answers + L"\n";
+    got += Format(L"child %ld type %d: ", call.id.lVal, call.id.vt) + Answers(popup, call.id) + L"\n";
+  }
+  DestroyWindow(g_mainWnd);  // 0x80010108: RPC_E_DISCONNECTED
+  TakeLog();                 // the end of the run, and of its activation
+  want += L"gone: 0x80010108 0x80010108 0x80010108 0x80010108 0x80010108 0x80010108 0x80010108 0x80010108 \n";
+  got += L"gone: " + Answers(popup, Child(5)) + L"\n";
+  EXPECT_EQ(want, got);
+  EXPECT_EQ(0u, popup->Release());
 }
