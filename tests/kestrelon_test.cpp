@@ -901,6 +901,28 @@ TEST(Accessibility, ChildrenHitTestsEventsAndActions) {
   popup->get_accState(Child(6), &state);
   want += L"Pictures 0x500080\n";  // hot-tracked as well
   got += Format(L"Pictures %#lx\n", state.lVal);
+  // Reading order: first and last child of the popup, next and previous along it (vt 9 is a
+  // window's object, 3 a painted child's id; 0x1, S_FALSE: nowhere to go).
+  // clang-format off
+  struct NavigationRow { LONG direction, from; const wchar_t* to; };
+  const NavigationRow steps[] = {{NAVDIR_FIRSTCHILD, 0, L"0 9 0"}, {NAVDIR_LASTCHILD, 0, L"0 9 0"},
+      {NAVDIR_FIRSTCHILD, 5, L"0x80070057 0 0"}, {NAVDIR_NEXT, 1, L"0 9 0"}, {NAVDIR_NEXT, 2, L"0 3 3"},
+      {NAVDIR_NEXT, 3, L"0 3 4"}, {NAVDIR_NEXT, 13, L"0 9 0"}, {NAVDIR_NEXT, 14, L"0x1 0 0"},
+      {NAVDIR_PREVIOUS, 1, L"0x1 0 0"}, {NAVDIR_PREVIOUS, 3, L"0 9 0"}, {NAVDIR_PREVIOUS, 14, L"0 3 13"}};
+  // clang-format on
+  for (const NavigationRow& step : steps) {
+    VARIANT end = {};
+    HRESULT result = popup->accNavigate(step.direction, Child(step.from), &end);
+    want += Format(L"%ld from %ld: %ls\n", step.direction, step.from, step.to);
+    got += Format(L"%ld from %ld: %#lx %d %ld\n", step.direction, step.from, result, end.vt,
+                  end.vt == VT_I4 ? end.lVal : 0);
+    VariantClear(&end);
+  }
+  // Any object but the client area is left to Windows, whose DefWindowProcW gives 0.
+  want += L"WM_GETOBJECT of the window and the caret: 0 0\n";
+  got += Format(L"WM_GETOBJECT of the window and the caret: %lld %lld\n",
+                LONGLONG(SendMessageW(g_mainWnd, WM_GETOBJECT, 0, LPARAM(LONG(OBJID_WINDOW)))),
+                LONGLONG(SendMessageW(g_mainWnd, WM_GETOBJECT, 0, LPARAM(LONG(OBJID_CARET)))));
   EXPECT_EQ(want, got);
   const std::wstring bad =
       L"0x80070057 0x80070057 0x80070057 0x80070057 0x80070057 0x80070057 0x80070057 0x80070057 ";
