@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build}
 filter=${1:-}
 
-cmake_build "$build" >/dev/null
+cmake_build gcc "$build" >/dev/null
 trap 'stop_wine "$build/wine"' EXIT
 enter_wine "$build/wine" "$build/bin/desktop_keeper.exe"
 rows=$(mktemp)

@@ -6,16 +6,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wine=/usr/lib/wine/wine64
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
-# cmake_build DIR [cmake options...] [-- targets...]: installs what is missing, configures DIR for
-# MinGW-w64 GCC (Release) and builds.
+# cmake_build PRESET DIR [-- targets...]: installs what is missing, configures DIR with a preset
+# of CMakePresets.json and builds.
 cmake_build() {
-  local dir=$1 options=() targets=()
-  shift
-  while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1") && shift; done
+  local preset=$1 dir=$2 targets=()
+  shift 2
   [ $# -eq 0 ] || { shift && targets=(--target "$@"); }
   "$root/tools/deps.sh"
-  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
+  cmake -S "$root" -B "$dir" --preset "$preset" >/dev/null
   cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }
 

@@ -8,7 +8,7 @@ build=${KESTRELON_BUILD_DIR:-$root/build-release}
 version=1.0.1
 dist=$root/dist
 
-cmake_build "$build" -DKESTRELON_TESTS=OFF -DKESTRELON_WERROR=ON >/dev/null
+cmake_build release "$build" >/dev/null
 mkdir -p "$dist"
 cp "$build/dist/kestrelon-$version-setup.exe" "$dist/"
 

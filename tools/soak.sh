@@ -11,7 +11,7 @@ filter=${1:-}
 bin=$build/bin
 limit=${KESTRELON_SOAK_LIMIT:-900} # seconds for one part; none takes more than a minute or two here
 
-cmake_build "$build" -- kestrelon_bench >/dev/null
+cmake_build gcc "$build" -- kestrelon_bench >/dev/null
 
 work=$(mktemp -d)
 session_state=$build/wine-session
