@@ -7,7 +7,6 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "app/startup.h"
 #include "panel/panel_paint.h"
@@ -255,18 +254,25 @@ DWORD WINAPI LoadPinnedThread(void* folder) {
 }
 
 int main(int argc, char** argv) {
-  const std::map<std::string, int (*)()> parts = {
-      {"startup", StartupBench},          {"programs_menu", ProgramsMenuBench},
-      {"pinned_items", PinnedItemsBench}, {"toggle", SoakToggle},
-      {"presses", SoakPresses},           {"hovers", SoakHovers},
-      {"programs2000", SoakPrograms2000}, {"pinned2000", SoakPinned2000}};
-  auto part = parts.find(argc == 2 ? argv[1] : "");
-  if (part == parts.end()) {
-    std::fprintf(stderr,
-                 "usage: kestrelon_bench startup|programs_menu|pinned_items (benchmarks), "
-                 "toggle|presses|hovers|programs2000|pinned2000 (soak)\n");
-    return 2;
+  // In the order the scripts run them.
+  const struct {
+    const char* kind;
+    const char* name;
+    int (*run)();
+  } parts[] = {{"bench", "pinned_items", PinnedItemsBench},
+               {"bench", "programs_menu", ProgramsMenuBench},
+               {"bench", "startup", StartupBench},
+               {"soak", "toggle", SoakToggle},
+               {"soak", "presses", SoakPresses},
+               {"soak", "hovers", SoakHovers},
+               {"soak", "programs2000", SoakPrograms2000},
+               {"soak", "pinned2000", SoakPinned2000}};
+  std::string asked = argc == 2 ? argv[1] : "--help";
+  for (const auto& part : parts) {
+    if (asked == "--list") std::printf("%s %s\n", part.kind, part.name);
+    if (asked == part.name) return g_part = part.name, part.run();
   }
-  g_part = argv[1];
-  return part->second();
+  if (asked == "--list") return 0;
+  std::fprintf(stderr, "usage: kestrelon_bench PART, one of those kestrelon_bench --list names\n");
+  return 2;
 }

@@ -1,8 +1,8 @@
-// The benchmarks and the soak: one program, one part per run (kestrelon_bench PART). A bench
-// part prints its figures and one line per row of the bench table; a soak part prints rows
-// "SOAK<TAB>part<TAB>what<TAB>found<TAB>ok|FAIL" and a last line "DONE". Beside tests/support.h,
-// what only they need: clocks, spreads, scratch folders, real input and the program's pieces
-// set up in-process.
+// The benchmarks and the soak: one program, one part per run (kestrelon_bench PART; --list names
+// the parts). A bench part prints its figures and one line per row of the bench table; a soak part
+// prints rows "SOAK<TAB>part<TAB>what<TAB>found<TAB>ok|FAIL" and a last line "DONE". Beside
+// tools/support.h, what only they need: clocks, spreads, scratch folders, real input and the
+// program's pieces set up in-process.
 #pragma once
 
 // The headers every part uses.

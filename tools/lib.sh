@@ -17,6 +17,30 @@ cmake_build() {
   cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }
 
+# bench_parts BUILD_DIR KIND: the parts of that kind (bench or soak) the bench program names.
+bench_parts() {
+  "$root/tools/wine-exec.sh" "$1" "$1/bin/kestrelon_bench.exe" --list | tr -d '\r' | awk -v kind="$2" '$1 == kind { print $2 }'
+}
+
+# print_table HEADING...: the tab-separated rows of standard input, a field for each heading, as a
+# Markdown table whose columns fit their widest cell.
+print_table() {
+  local IFS=$'\t'
+  awk -F'\t' -v headings="$*" '
+    function line(cells, i, text) {
+      for (i = 1; i <= n; i++) text = text sprintf("| %-" width[i] "s ", cells[i])
+      print text "|"
+    }
+    BEGIN { n = split(headings, heading, "\t"); for (i = 1; i <= n; i++) width[i] = length(heading[i]) }
+    { rows[NR] = $0; for (i = 1; i <= n; i++) if (length($i) > width[i]) width[i] = length($i) }
+    END {
+      line(heading)
+      for (i = 1; i <= n; i++) { rule[i] = sprintf("%" width[i] "s", ""); gsub(/ /, "-", rule[i]) }
+      line(rule)
+      for (r = 1; r <= NR; r++) { split(rows[r], cells, "\t"); line(cells) }
+    }'
+}
+
 # enter_wine STATE_DIR KEEPER_EXE: starts what is not running yet of the Wine world of STATE_DIR
 # (tools/wine-env.sh) and exports its DISPLAY and WINEPREFIX.
 enter_wine() {
