@@ -32,7 +32,11 @@ double PrivateKiB(HANDLE process) {
 double At(const Spread& spread, double share) {
   Spread sorted = spread;
   std::sort(sorted.begin(), sorted.end());
-  return sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, static_cast<size_t>(share * sorted.size()))];
+  if (sorted.empty()) return 0;
+  // Between the two middle figures for the median of an even count.
+  double place = share * static_cast<double>(sorted.size() - 1);
+  size_t below = static_cast<size_t>(place), above = std::min(below + 1, sorted.size() - 1);
+  return sorted[below] + (sorted[above] - sorted[below]) * (place - static_cast<double>(below));
 }
 
 void PrintSpread(const char* what, const Spread& spread) {
@@ -40,8 +44,27 @@ void PrintSpread(const char* what, const Spread& spread) {
               At(spread, 1), spread.size());
 }
 
-void Row(const std::string& what, double kestrelon, double floor, const char* unit) {
-  std::printf("ROW\t%s\t%.1f\t%.1f\t%s\n", what.c_str(), kestrelon, floor, unit);
+namespace {
+
+// "central (min-max)", or the central figure alone for one sample.
+std::string Cell(double central, const Spread& spread, int decimals) {
+  char text[96];
+  int length = std::snprintf(text, sizeof(text), "%.*f", decimals, central);
+  if (spread.size() > 1 && length > 0 && static_cast<size_t>(length) < sizeof(text))
+    std::snprintf(text + length, sizeof(text) - static_cast<size_t>(length), " (%.*f-%.*f)", decimals,
+                  At(spread, 0), decimals, At(spread, 1));
+  return text;
+}
+
+}  // namespace
+
+void Row(const std::string& what, const Spread& kestrelon, const Spread& floor, const char* unit) {
+  Spread ratios;
+  for (size_t i = 0; floor.size() > 1 && kestrelon.size() % floor.size() == 0 && i < kestrelon.size(); ++i)
+    if (floor[i % floor.size()] > 0) ratios.push_back(kestrelon[i] / floor[i % floor.size()]);
+  double ours = At(kestrelon, 0.5), least = At(floor, 0.5);
+  std::printf("ROW\t%s\t%s\t%s\t%s\t%s\n", what.c_str(), Cell(ours, kestrelon, 1).c_str(),
+              Cell(least, floor, 1).c_str(), least > 0 ? Cell(ours / least, ratios, 2).c_str() : "-", unit);
   std::fflush(stdout);
 }
 

@@ -39,13 +39,16 @@ inline void PumpFor(DWORD ms) {
 // Private bytes (Wine leaves PrivateUsage at 0 but fills PagefileUsage with the commit charge).
 double PrivateKiB(HANDLE process);
 
-// Figures of one kind over all repetitions, and the one at a share of them in order (0: min,
-// 0.5: median, 1: max).
+// Figures of one kind over all repetitions, in the order taken, and the one at a share of them in
+// order (0: min, 0.5: median, 1: max).
 using Spread = std::vector<double>;
 double At(const Spread& spread, double share);
 void PrintSpread(const char* what, const Spread& spread);
-// One row of the bench table: "ROW<TAB>what<TAB>kestrelon<TAB>floor<TAB>unit".
-void Row(const std::string& what, double kestrelon, double floor, const char* unit);
+// One row of the bench table, "ROW<TAB>what<TAB>kestrelon<TAB>floor<TAB>ratio<TAB>unit": each
+// side's median with its min and max, and the ratio of the medians with the spread of the
+// ratios of samples taken in turn (Kestrelon's sample i against the floor's i, the floor's
+// samples reused in order when Kestrelon has a multiple of them).
+void Row(const std::string& what, const Spread& kestrelon, const Spread& floor, const char* unit);
 
 std::wstring MakeTempDir(const std::wstring& tag);  // a new empty folder under %TEMP%
 // What cannot go stays in %TEMP%.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Kestrelon and runs every benchmark of bench/ under Wine, then prints one table:
-# each row with the figure for Kestrelon, the figure for its floor measured in the same run,
-# and their ratio.   tools/bench.sh [name-filter]
+# Builds Kestrelon and runs every benchmark of bench/ under Wine, then prints one table: each row
+# with Kestrelon's figure and its floor's, measured in turn in the same run, as medians with their
+# min and max, and the ratio of the medians with the spread of the ratios of samples taken in turn.
+#   tools/bench.sh [name-filter]
 # shellcheck source=tools/lib.sh
 source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build}
@@ -21,6 +22,5 @@ done
 echo
 echo "Kestrelon benchmarks on $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), Wine $("$wine" --version 2>/dev/null)"
 grep '^ROW' "$output" | cut -f2- |
-  awk -F'\t' -v OFS='\t' '{ $3 = $3 OFS ($3 > 0 ? sprintf("%.2f", $2 / $3) : "-"); print }' |
-  print_table what kestrelon floor ratio unit
+  print_table what "kestrelon: median (min-max)" "floor: median (min-max)" "ratio (min-max)" unit
 rm -f "$output"
