@@ -9,7 +9,6 @@
 #include <fstream>
 
 #include "app/startup.h"
-#include "panel/panel_paint.h"
 #include "pinned/pinned_items.h"
 
 const char* g_part = "";
@@ -222,17 +221,11 @@ double PressAllPrograms(DWORD timeoutMs) {
   return g_menusShown > shown ? g_menuShownAt - start : -1;
 }
 
-HWND ShowPanelPopup() {
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
-  InitCommonControlsEx(&controls);
-  g_hInstance = GetModuleHandleW(nullptr);
-  g_linkBackBitmap = LoadBitmapW(g_hInstance, L"IDB_LINKBUTTONBACK");
-  FindTaskbar();
-  if (!g_linkBackBitmap || !RegisterMainClass()) return nullptr;
-  CreateMainWindow();
-  wcsncpy_s(g_userName, ENV_BUFFER_CHARS, L"Kestrel", _TRUNCATE);
-  InitLinkSlots();
-  LoadUserPicture();
+HWND ShowPanelPopup(const std::wstring& home) {
+  SetHome(home);
+  if (!OpenPopup(GetModuleHandleW(nullptr))) return nullptr;
+  // The home has no pinned items: the loader thread's last call of the tree gives it its image list.
+  WaitFor([] { return TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL) != nullptr; }, 5000);
   WaitFor([] { return SetForegroundWindow(g_mainWnd) && GetForegroundWindow() == g_mainWnd; }, 2000);
   UpdateWindow(g_mainWnd);
   PumpFor(100);

@@ -81,9 +81,9 @@ extern int g_menusShown, g_menusTimedOut, g_itemsShown;
 // Calls visit(path, isFolder) for every entry of folder but ".", ".." and desktop.ini.
 void ForEachEntry(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& visit);
 
-// The popup with its painted panel and link column, made as start-up makes it, in front and
+// The popup made by the program's own start-up on the scratch profile home, in front and
 // painted, its menus ended as they show; null on failure.
-HWND ShowPanelPopup();
+HWND ShowPanelPopup(const std::wstring& home);
 // A visible window where the popup stands, with a tree of the program's styles (g_mainWnd,
 // g_treeWnd), its menus ended as they show; and its end.
 void MakeHost();
