@@ -1,6 +1,5 @@
 #include "bench.h"
 
-#include <objbase.h>
 #include <psapi.h>
 
 #include <chrono>
@@ -265,7 +264,9 @@ bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs) {
 }
 
 DWORD WINAPI LoadPinnedThread(void* folder) {
+  HRESULT com = CoInitializeEx(nullptr, COM_AS_LOADER);
   LoadPinnedItems(*static_cast<const std::wstring*>(folder) + L"\\");
+  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
 

@@ -8,6 +8,7 @@
 // The headers every part uses.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -91,4 +92,7 @@ void DestroyHost();
 // Runs work(argument) on a thread while this thread handles messages; false when it did not
 // end in time.
 bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs);
-DWORD WINAPI LoadPinnedThread(void* folder);  // LoadPinnedItems of a std::wstring folder
+// LoadPinnedItems of a std::wstring folder, on a thread with COM as the program's loader thread
+// has it (the shell's icon lookups want it).
+DWORD WINAPI LoadPinnedThread(void* folder);
+constexpr DWORD COM_AS_LOADER = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;

@@ -20,11 +20,13 @@ void Ready() {
 
 // What any pass must do: enumerate the folder and look up each entry's icon.
 DWORD WINAPI FloorThread(void* folder) {
+  HRESULT com = CoInitializeEx(nullptr, COM_AS_LOADER);
   ForEachEntry(*static_cast<std::wstring*>(folder), [](const std::wstring& path, bool) {
     HICON icon = GetLargeIconForPath(path);
     if (icon) DestroyIcon(icon);
     Ready();
   });
+  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
 

@@ -6,8 +6,6 @@
 // Run: bash tools/bench.sh programs_menu
 #include "bench.h"
 
-#include <objbase.h>
-
 namespace {
 
 // The walk with nothing but what every entry needs from the shell: its small icon's index.
