@@ -1,16 +1,13 @@
 #include "bench.h"
 
-#include <objbase.h>
 #include <psapi.h>
 
 #include <chrono>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "app/startup.h"
-#include "panel/panel_paint.h"
 #include "pinned/pinned_items.h"
 
 const char* g_part = "";
@@ -33,7 +30,11 @@ double PrivateKiB(HANDLE process) {
 double At(const Spread& spread, double share) {
   Spread sorted = spread;
   std::sort(sorted.begin(), sorted.end());
-  return sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, static_cast<size_t>(share * sorted.size()))];
+  if (sorted.empty()) return 0;
+  // Between the two middle figures for the median of an even count.
+  double place = share * static_cast<double>(sorted.size() - 1);
+  size_t below = static_cast<size_t>(place), above = std::min(below + 1, sorted.size() - 1);
+  return sorted[below] + (sorted[above] - sorted[below]) * (place - static_cast<double>(below));
 }
 
 void PrintSpread(const char* what, const Spread& spread) {
@@ -41,8 +42,27 @@ void PrintSpread(const char* what, const Spread& spread) {
               At(spread, 1), spread.size());
 }
 
-void Row(const std::string& what, double kestrelon, double floor, const char* unit) {
-  std::printf("ROW\t%s\t%.1f\t%.1f\t%s\n", what.c_str(), kestrelon, floor, unit);
+namespace {
+
+// "central (min-max)", or the central figure alone for one sample.
+std::string Cell(double central, const Spread& spread, int decimals) {
+  char text[96];
+  int length = std::snprintf(text, sizeof(text), "%.*f", decimals, central);
+  if (spread.size() > 1 && length > 0 && static_cast<size_t>(length) < sizeof(text))
+    std::snprintf(text + length, sizeof(text) - static_cast<size_t>(length), " (%.*f-%.*f)", decimals,
+                  At(spread, 0), decimals, At(spread, 1));
+  return text;
+}
+
+}  // namespace
+
+void Row(const std::string& what, const Spread& kestrelon, const Spread& floor, const char* unit) {
+  Spread ratios;
+  for (size_t i = 0; floor.size() > 1 && kestrelon.size() % floor.size() == 0 && i < kestrelon.size(); ++i)
+    if (floor[i % floor.size()] > 0) ratios.push_back(kestrelon[i] / floor[i % floor.size()]);
+  double ours = At(kestrelon, 0.5), least = At(floor, 0.5);
+  std::printf("ROW\t%s\t%s\t%s\t%s\t%s\n", what.c_str(), Cell(ours, kestrelon, 1).c_str(),
+              Cell(least, floor, 1).c_str(), least > 0 ? Cell(ours / least, ratios, 2).c_str() : "-", unit);
   std::fflush(stdout);
 }
 
@@ -200,17 +220,11 @@ double PressAllPrograms(DWORD timeoutMs) {
   return g_menusShown > shown ? g_menuShownAt - start : -1;
 }
 
-HWND ShowPanelPopup() {
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
-  InitCommonControlsEx(&controls);
-  g_hInstance = GetModuleHandleW(nullptr);
-  g_linkBackBitmap = LoadBitmapW(g_hInstance, L"IDB_LINKBUTTONBACK");
-  FindTaskbar();
-  if (!g_linkBackBitmap || !RegisterMainClass()) return nullptr;
-  CreateMainWindow();
-  wcsncpy_s(g_userName, ENV_BUFFER_CHARS, L"Kestrel", _TRUNCATE);
-  InitLinkSlots();
-  LoadUserPicture();
+HWND ShowPanelPopup(const std::wstring& home) {
+  SetHome(home);
+  if (!OpenPopup(GetModuleHandleW(nullptr))) return nullptr;
+  // The home has no pinned items: the loader thread's last call of the tree gives it its image list.
+  WaitFor([] { return TreeView_GetImageList(g_treeWnd, TVSIL_NORMAL) != nullptr; }, 5000);
   WaitFor([] { return SetForegroundWindow(g_mainWnd) && GetForegroundWindow() == g_mainWnd; }, 2000);
   UpdateWindow(g_mainWnd);
   PumpFor(100);
@@ -250,23 +264,32 @@ bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs) {
 }
 
 DWORD WINAPI LoadPinnedThread(void* folder) {
+  HRESULT com = CoInitializeEx(nullptr, COM_AS_LOADER);
   LoadPinnedItems(*static_cast<const std::wstring*>(folder) + L"\\");
+  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
 
 int main(int argc, char** argv) {
-  const std::map<std::string, int (*)()> parts = {
-      {"startup", StartupBench},          {"programs_menu", ProgramsMenuBench},
-      {"pinned_items", PinnedItemsBench}, {"toggle", SoakToggle},
-      {"presses", SoakPresses},           {"hovers", SoakHovers},
-      {"programs2000", SoakPrograms2000}, {"pinned2000", SoakPinned2000}};
-  auto part = parts.find(argc == 2 ? argv[1] : "");
-  if (part == parts.end()) {
-    std::fprintf(stderr,
-                 "usage: kestrelon_bench startup|programs_menu|pinned_items (benchmarks), "
-                 "toggle|presses|hovers|programs2000|pinned2000 (soak)\n");
-    return 2;
+  // In the order the scripts run them.
+  const struct {
+    const char* kind;
+    const char* name;
+    int (*run)();
+  } parts[] = {{"bench", "pinned_items", PinnedItemsBench},
+               {"bench", "programs_menu", ProgramsMenuBench},
+               {"bench", "startup", StartupBench},
+               {"soak", "toggle", SoakToggle},
+               {"soak", "presses", SoakPresses},
+               {"soak", "hovers", SoakHovers},
+               {"soak", "programs2000", SoakPrograms2000},
+               {"soak", "pinned2000", SoakPinned2000}};
+  std::string asked = argc == 2 ? argv[1] : "--help";
+  for (const auto& part : parts) {
+    if (asked == "--list") std::printf("%s %s\n", part.kind, part.name);
+    if (asked == part.name) return g_part = part.name, part.run();
   }
-  g_part = argv[1];
-  return part->second();
+  if (asked == "--list") return 0;
+  std::fprintf(stderr, "usage: kestrelon_bench PART, one of those kestrelon_bench --list names\n");
+  return 2;
 }

@@ -1,13 +1,14 @@
-// The benchmarks and the soak: one program, one part per run (kestrelon_bench PART). A bench
-// part prints its figures and one line per row of the bench table; a soak part prints rows
-// "SOAK<TAB>part<TAB>what<TAB>found<TAB>ok|FAIL" and a last line "DONE". Beside tests/support.h,
-// what only they need: clocks, spreads, scratch folders, real input and the program's pieces
-// set up in-process.
+// The benchmarks and the soak: one program, one part per run (kestrelon_bench PART; --list names
+// the parts). A bench part prints its figures and one line per row of the bench table; a soak part
+// prints rows "SOAK<TAB>part<TAB>what<TAB>found<TAB>ok|FAIL" and a last line "DONE". Beside
+// tools/support.h, what only they need: clocks, spreads, scratch folders, real input and the
+// program's pieces set up in-process.
 #pragma once
 
 // The headers every part uses.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -39,13 +40,16 @@ inline void PumpFor(DWORD ms) {
 // Private bytes (Wine leaves PrivateUsage at 0 but fills PagefileUsage with the commit charge).
 double PrivateKiB(HANDLE process);
 
-// Figures of one kind over all repetitions, and the one at a share of them in order (0: min,
-// 0.5: median, 1: max).
+// Figures of one kind over all repetitions, in the order taken, and the one at a share of them in
+// order (0: min, 0.5: median, 1: max).
 using Spread = std::vector<double>;
 double At(const Spread& spread, double share);
 void PrintSpread(const char* what, const Spread& spread);
-// One row of the bench table: "ROW<TAB>what<TAB>kestrelon<TAB>floor<TAB>unit".
-void Row(const std::string& what, double kestrelon, double floor, const char* unit);
+// One row of the bench table, "ROW<TAB>what<TAB>kestrelon<TAB>floor<TAB>ratio<TAB>unit": each
+// side's median with its min and max, and the ratio of the medians with the spread of the
+// ratios of samples taken in turn (Kestrelon's sample i against the floor's i, the floor's
+// samples reused in order when Kestrelon has a multiple of them).
+void Row(const std::string& what, const Spread& kestrelon, const Spread& floor, const char* unit);
 
 std::wstring MakeTempDir(const std::wstring& tag);  // a new empty folder under %TEMP%
 // What cannot go stays in %TEMP%.
@@ -78,9 +82,9 @@ extern int g_menusShown, g_menusTimedOut, g_itemsShown;
 // Calls visit(path, isFolder) for every entry of folder but ".", ".." and desktop.ini.
 void ForEachEntry(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& visit);
 
-// The popup with its painted panel and link column, made as start-up makes it, in front and
+// The popup made by the program's own start-up on the scratch profile home, in front and
 // painted, its menus ended as they show; null on failure.
-HWND ShowPanelPopup();
+HWND ShowPanelPopup(const std::wstring& home);
 // A visible window where the popup stands, with a tree of the program's styles (g_mainWnd,
 // g_treeWnd), its menus ended as they show; and its end.
 void MakeHost();
@@ -88,4 +92,7 @@ void DestroyHost();
 // Runs work(argument) on a thread while this thread handles messages; false when it did not
 // end in time.
 bool RunOnThread(LPTHREAD_START_ROUTINE work, void* argument, DWORD timeoutMs);
-DWORD WINAPI LoadPinnedThread(void* folder);  // LoadPinnedItems of a std::wstring folder
+// LoadPinnedItems of a std::wstring folder, on a thread with COM as the program's loader thread
+// has it (the shell's icon lookups want it).
+DWORD WINAPI LoadPinnedThread(void* folder);
+constexpr DWORD COM_AS_LOADER = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;

@@ -200,7 +200,8 @@ int SoakPresses() {
   RemoveTree(tree);
   for (int folder = 0; folder < 10; ++folder)
     MakeFiles(tree + L"\\Folder " + std::to_wstring(folder), L"File %d.txt", 100);
-  if (!ShowPanelPopup()) return Check("in-process popup", "not made", false), Done();
+  std::wstring home = MakeTempDir(L"soak-home");
+  if (!ShowPanelPopup(home)) return Check("in-process popup", "not made", false), Done();
   PatchImport("SHGetFileInfoW", reinterpret_cast<void*>(NoFileInfo));
   PressAllPrograms(60000);  // warm-up: the first press loads the menu and icon code
   PumpFor(100);
@@ -228,13 +229,15 @@ int SoakPresses() {
         restartedAt > 0 && after <= peakBeforeRestart + 1024);
   DestroyWindow(g_mainWnd);
   RemoveTree(tree);
+  RemoveTree(home);
   return Done();
 }
 
 // 1,000 hover moves over the link column with the real cursor, each painted at once.
 int SoakHovers() {
   const int moves = 1000;
-  if (!ShowPanelPopup()) return Check("in-process popup", "not made", false), Done();
+  std::wstring home = MakeTempDir(L"soak-home");
+  if (!ShowPanelPopup(home)) return Check("in-process popup", "not made", false), Done();
   // Through slots, the bands between them and the space right of the column.
   const POINT stops[] = {{320, 86}, {320, 104}, {320, 122}, {330, 125}, {404, 122}, {320, 302}, {320, 410}};
   auto move = [](POINT at) {
@@ -263,6 +266,7 @@ int SoakHovers() {
   ObjectRows(Format(" after %lld moves", moves));
   Check("commit growth after the moves (KiB)", Format("%+lld", after - before), after - before <= 256);
   DestroyWindow(g_mainWnd);
+  RemoveTree(home);
   return Done();
 }
 

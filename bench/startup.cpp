@@ -38,8 +38,7 @@ enum class Closer {
 struct Contestant {
   std::wstring exe;
   Closer closer;
-  Spread visible, toggle;
-  double privateKiB;
+  Spread visible, toggle, privateKiB;
 };
 
 // Starts the program, times its first paint, then ends it as its closer says and times that
@@ -50,7 +49,7 @@ bool MeasureOnce(Contestant& c) {
   if (!WaitForPaint(true, 10000)) return ExitCode(run, 0), false;
   c.visible.push_back(NowMs() - start);
   PumpFor(300);
-  c.privateKiB = PrivateKiB(run.hProcess);
+  c.privateKiB.push_back(PrivateKiB(run.hProcess));
   double toggleStart = NowMs();
   if (c.closer == Closer::kSecondStart || c.closer == Closer::kToggleFloor)
     second = Start(g_home, c.closer == Closer::kSecondStart ? c.exe : Beside(L"floor_toggle.exe"));
@@ -134,8 +133,8 @@ void MeasureUse() {
       "private bytes (KiB): after start %.0f, 10 presses %.0f, 100 presses (%d menus shown) %.0f, 1000 "
       "hovers %.0f\n",
       kib[0], kib[1], shown, kib[2], kib[3]);
-  Row("private bytes after 100 All Programs presses (floor: after start)", kib[2], kib[0], "KiB");
-  Row("private bytes after 1,000 hover moves (floor: after start)", kib[3], kib[0], "KiB");
+  Row("private bytes after 100 All Programs presses (floor: after start)", {kib[2]}, {kib[0]}, "KiB");
+  Row("private bytes after 1,000 hover moves (floor: after start)", {kib[3]}, {kib[0]}, "KiB");
   SendMessageW(popup, UM_CLOSEMENU, 0, 0);
   ExitCode(run);
   RemoveTree(programs);
@@ -152,21 +151,23 @@ int StartupBench() {
   int runs = runsText ? std::max(1, _wtoi(runsText)) : 20;
   // One measured start each, in an order that turns by one place every repetition: where a
   // start falls in the sequence shifts its figures by more than the differences looked for.
-  std::vector<Contestant> contestants = {{kestrelon, Closer::kSecondStart, {}, {}, 0},
-                                         {floor, Closer::kTrivial, {}, {}, 0},
-                                         {kestrelon, Closer::kToggleFloor, {}, {}, 0},
-                                         {Beside(L"floor_controls.exe"), Closer::kMessage, {}, {}, 0}};
+  std::vector<Contestant> contestants = {{kestrelon, Closer::kSecondStart, {}, {}, {}},
+                                         {floor, Closer::kTrivial, {}, {}, {}},
+                                         {kestrelon, Closer::kToggleFloor, {}, {}, {}},
+                                         {Beside(L"floor_controls.exe"), Closer::kMessage, {}, {}, {}}};
   // Other builds of the program to compare with in the same run (before and after a change).
   std::wstring baselines = std::wstring(baselineText ? baselineText : L"") + L";";
   for (size_t from = 0, to = 0; (to = baselines.find(L';', from)) != std::wstring::npos; from = to + 1)
     if (to > from)
-      contestants.push_back({baselines.substr(from, to - from), Closer::kSecondStart, {}, {}, 0});
-  for (int i = 0; i < runs; ++i) {
+      contestants.push_back({baselines.substr(from, to - from), Closer::kSecondStart, {}, {}, {}});
+  for (int i = -1; i < runs; ++i) {  // round -1 warms up; its figures are dropped
     for (size_t turn = 0; turn < contestants.size(); ++turn) {
-      Contestant& c = contestants[(turn + static_cast<size_t>(i)) % contestants.size()];
+      Contestant& c = contestants[(turn + static_cast<size_t>(i + 1)) % contestants.size()];
       if (!MeasureOnce(c))
         std::printf("%ls (closer %d) run %d failed\n", c.exe.c_str(), static_cast<int>(c.closer), i);
     }
+    if (i < 0)
+      for (Contestant& c : contestants) c.visible.clear(), c.toggle.clear(), c.privateKiB.clear();
   }
   const auto& [ours, window, oursByFloor, controls] =
       std::tie(contestants[0], contestants[1], contestants[2], contestants[3]);
@@ -178,22 +179,16 @@ int StartupBench() {
     PrintSpread("baseline start to visible", contestants[b].visible);
     PrintSpread("baseline toggle (second start to first exit)", contestants[b].toggle);
   }
-  auto spreadRows = [](const std::string& what, const std::string& floorName, const Spread& ours,
-                       const Spread& floor) {
-    const char* at[] = {"min", "median", "max"};
-    for (int i = 0; i < 3; ++i)
-      Row(what + ", " + at[i] + " (floor: " + floorName + ")", At(ours, i / 2.0), At(floor, i / 2.0), "ms");
-  };
-  spreadRows("start to visible", "minimal window", visible, window.visible);
-  spreadRows("start to visible", "window with the three controls", visible, controls.visible);
-  spreadRows("toggle: second start to first exit", "FindWindowW + SendMessageW", ours.toggle,
-             oursByFloor.toggle);
-  Row("toggle: second start to first exit, median (floor: a trivial process)", At(ours.toggle, 0.5),
-      At(window.toggle, 0.5), "ms");
+  // Kestrelon's starts are two to a round, each against the floor's one start of that round.
+  Row("start to visible (floor: minimal window)", visible, window.visible, "ms");
+  Row("start to visible (floor: window with the three controls)", visible, controls.visible, "ms");
+  Row("toggle: second start to first exit (floor: FindWindowW + SendMessageW)", ours.toggle,
+      oursByFloor.toggle, "ms");
+  Row("toggle: second start to first exit (floor: a trivial process)", ours.toggle, window.toggle, "ms");
   Row("private bytes after start (floor: the minimal window)", ours.privateKiB, window.privateKiB, "KiB");
   std::error_code ignored;
-  Row("size of the program", static_cast<double>(std::filesystem::file_size(kestrelon, ignored)) / 1024,
-      static_cast<double>(std::filesystem::file_size(floor, ignored)) / 1024, "KiB");
+  Row("size of the program", {static_cast<double>(std::filesystem::file_size(kestrelon, ignored)) / 1024},
+      {static_cast<double>(std::filesystem::file_size(floor, ignored)) / 1024}, "KiB");
   if (!_wgetenv(L"KESTRELON_BENCH_STARTS_ONLY")) MeasureUse();
   RemoveTree(g_home);
   return 0;

@@ -8,7 +8,7 @@ build=${KESTRELON_BUILD_DIR:-$root/build-release}
 version=1.0.1
 dist=$root/dist
 
-cmake_build "$build" -DKESTRELON_TESTS=OFF -DKESTRELON_WERROR=ON >/dev/null
+cmake_build release "$build" >/dev/null
 mkdir -p "$dist"
 cp "$build/dist/kestrelon-$version-setup.exe" "$dist/"
 
@@ -129,12 +129,7 @@ zip_links_open() {
 check "portable zip's five shortcuts open the same shell places" zip_links_open
 
 echo
-printf '| %-100s | %-6s |\n' check result
-printf '|%s|%s|\n' "$(printf -- '-%.0s' {1..102})" "--------"
-failed=0
-for result in "${results[@]}"; do
-  printf '| %-100s | %-6s |\n' "${result#*|}" "${result%%|*}"
-  [ "${result%%|*}" = ok ] || failed=$((failed + 1))
-done
+for result in "${results[@]}"; do printf '%s\t%s\n' "${result#*|}" "${result%%|*}"; done | print_table check result
+failed=$(printf '%s\n' "${results[@]}" | grep -vc '^ok|' || true)
 echo "$failed of ${#results[@]} checks failed"
 [ "$failed" -eq 0 ]

@@ -8,7 +8,7 @@ build=${KESTRELON_BUILD_DIR:-$root/build}
 state=$build/demo-wine
 shot=${KESTRELON_SCREENSHOT:-$build/kestrelon-screenshot.png}
 
-cmake_build "$build" -- kestrelon ktool desktop_keeper >/dev/null
+cmake_build gcc "$build" -- kestrelon ktool desktop_keeper >/dev/null
 
 headless=1
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && xdpyinfo >/dev/null 2>&1; then

@@ -2,8 +2,9 @@
 # Builds Kestrelon and its soak program, runs the long runs under Wine and prints one table of
 # what ran and what it found. Exits non-zero on a crash, a hang, an object left alive or
 # unbounded growth.   tools/soak.sh [part]
-# Parts: toggle presses hovers programs2000 pinned2000 (in the build folder's Wine world) and
-# session (the real log-off, lock, restart and shut-down calls, in a Wine world of their own).
+# Parts: the soak parts of the bench program (kestrelon_bench --list; in the build folder's Wine
+# world) and session (the real log-off, lock, restart and shut-down calls, in a Wine world of
+# their own).
 # shellcheck source=tools/lib.sh
 source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build}
@@ -11,16 +12,16 @@ filter=${1:-}
 bin=$build/bin
 limit=${KESTRELON_SOAK_LIMIT:-900} # seconds for one part; none takes more than a minute or two here
 
-cmake_build "$build" -- kestrelon_bench >/dev/null
+cmake_build gcc "$build" -- kestrelon_bench >/dev/null
 
 work=$(mktemp -d)
 session_state=$build/wine-session
 trap 'stop_wine "$build/wine" "$session_state"; rm -rf "$work"' EXIT
 rows=$work/rows
 touch "$rows"
-row() { printf 'SOAK\t%s\t%s\t%s\t%s\n' "$@" >>"$rows"; } # part, what, found, ok|FAIL
+row() { printf '%s\t%s\t%s\t%s\n' "$@" >>"$rows"; } # part, what, found, ok|FAIL
 
-for part in toggle presses hovers programs2000 pinned2000; do
+for part in $(bench_parts "$build" soak); do
   case "$part" in *"$filter"*) ;; *) continue ;; esac
   echo "== $part"
   started=$SECONDS code=0
@@ -28,7 +29,7 @@ for part in toggle presses hovers programs2000 pinned2000; do
     >"$work/out" 2>&1 || code=$?
   tr -d '\r' <"$work/out" >"$work/part"
   grep -v -e '^SOAK' -e '^DONE$' "$work/part" || true
-  grep '^SOAK' "$work/part" >>"$rows" || true
+  grep '^SOAK' "$work/part" | cut -f2- >>"$rows" || true
   if ! grep -qx DONE "$work/part"; then
     if [ "$code" -eq 124 ]; then row "$part" "run" "hung: not ended within $limit s" FAIL; else
       row "$part" "run" "crashed: ended with status $code before its end" FAIL; fi
@@ -100,12 +101,7 @@ fi
 
 echo
 echo "Kestrelon soak on $(nproc) cores, Wine $("$wine" --version 2>/dev/null)"
-printf '| %-12s | %-42s | %-110s | %-6s |\n' part what found result
-printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..14})" "$(printf -- '-%.0s' {1..44})" \
-  "$(printf -- '-%.0s' {1..112})" "--------"
-while IFS=$'\t' read -r _ part what found result; do
-  printf '| %-12s | %-42s | %-110s | %-6s |\n' "$part" "$what" "$found" "$result"
-done <"$rows"
+print_table part what found result <"$rows"
 failed=$(grep -c $'\tFAIL$' "$rows" || true)
 [ -s "$rows" ] || { echo "no part matches \"$filter\"" >&2; exit 2; }
 echo "$failed of $(wc -l <"$rows") rows failed"

@@ -5,12 +5,10 @@
 source "$(dirname "$0")/lib.sh"
 build=${KESTRELON_BUILD_DIR:-$root/build}
 
-cmake_build "$build" -DKESTRELON_WERROR=ON
+cmake_build gcc "$build"
 # The program also builds with clang and lld, warnings as errors: a second compiler keeps
 # the code free of what only GCC accepts. A build only; the tests run on the GCC build.
-cmake -S "$root" -B "$build-clang" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/clang-mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DKESTRELON_WERROR=ON -DKESTRELON_TESTS=OFF >/dev/null
-cmake --build "$build-clang" -j"$(nproc)" --target kestrelon
+cmake_build clang "$build-clang" -- kestrelon
 
 # One Xvfb, prefix and desktop for the whole run; ended however the run ends.
 trap 'stop_wine "$build/wine"' EXIT
