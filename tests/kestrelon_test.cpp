@@ -581,7 +581,8 @@ TEST(PinnedItems, ListingClickAndFolder) {
     wchar_t text[64] = L"";
     TVITEMW got = {TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE, item, 0, 0, text, 64};
     TreeView_GetItem(g_treeWnd, &got);
-    std::wstring path = g_pinnedPaths.at(got.lParam);
+    size_t at = size_t(got.lParam);  // the position of the item's path, if it names one
+    std::wstring path = at < g_pinnedPaths.size() ? g_pinnedPaths[at] : folder + L"(no path)";
     std::string is = IconBits(ImageList_GetIcon(images, got.iImage, ILD_NORMAL));
     auto icon = is == shellIcon(path) ? L" own" : is.find(icon46) ? L" ?" : L" 46";
     listing += text + (L" " + Text(got.lParam)) + L" " + path.substr(path.find(L"\\StartItems\\") + 12) +
