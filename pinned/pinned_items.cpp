@@ -8,7 +8,9 @@
 #include <shellapi.h>
 #include <strsafe.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -73,15 +75,50 @@ bool HasReplacementIcon(const PinnedEntry& entry) {
   return std::wcsstr(entry.text.c_str(), kReplacementIconTrigger) != nullptr;
 }
 
-// Each entry's icon: the shell's lookups overlap on several threads, all before any is added.
-void LoadEntryIcons(std::vector<PinnedEntry>& entries) {
+// The icons of a run of entries: the shell's lookups overlap on several threads, all before any
+// is taken.
+void LoadEntryIcons(PinnedEntry* first, PinnedEntry* last) {
   std::vector<std::wstring> shellPaths;
-  for (const PinnedEntry& entry : entries)
-    if (!HasReplacementIcon(entry)) shellPaths.push_back(entry.path);
+  for (PinnedEntry* entry = first; entry != last; ++entry)
+    if (!HasReplacementIcon(*entry)) shellPaths.push_back(entry->path);
   std::vector<HICON> shellIcons = GetLargeIconsForPaths(shellPaths);
   size_t next = 0;
-  for (PinnedEntry& entry : entries)
-    entry.icon = HasReplacementIcon(entry) ? LoadReplacementIcon() : shellIcons[next++];
+  for (PinnedEntry* entry = first; entry != last; ++entry)
+    entry->icon = HasReplacementIcon(*entry) ? LoadReplacementIcon() : shellIcons[next++];
+}
+
+// A run of consecutive entries, [first, last).
+struct EntryRun {
+  PinnedEntry* first;
+  PinnedEntry* last;
+};
+
+DWORD WINAPI EntryIconsThread(void* run) {
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  LoadEntryIcons(static_cast<EntryRun*>(run)->first, static_cast<EntryRun*>(run)->last);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+
+// Starts looking up a run's icons on a thread of its own. Without a thread they are looked up
+// here, before returning, and the result is null.
+HANDLE StartLoadingIcons(EntryRun* run) {
+  HANDLE thread = CreateThread(nullptr, 0, EntryIconsThread, run, 0, nullptr);
+  if (!thread) LoadEntryIcons(run->first, run->last);
+  return thread;
+}
+
+void FinishLoadingIcons(HANDLE thread) {
+  if (!thread) return;
+  // COM calls into this apartment still get through while it waits (see LookUpIcons).
+  DWORD signalled;
+  if (FAILED(CoWaitForMultipleHandles(0, INFINITE, 1, &thread, &signalled)))
+    WaitForSingleObject(thread, INFINITE);  // the thread writes the entries
+  CloseHandle(thread);
+}
+
+void DestroyEntryIcons(PinnedEntry* first, PinnedEntry* last) {
+  for (; first != last; ++first) DestroyIcon(first->icon);
 }
 
 // Appends an entry's icon to the list and gives its index. Without an icon the item gets
@@ -121,16 +158,46 @@ bool ReadEntry(const wchar_t* folder, const wchar_t* name, PinnedEntry* entry) {
   return true;
 }
 
-// Lists the entries in order: each path goes to the list before its item goes to the tree, so
-// every item names a path that exists. False once the list is released: the run is over.
-bool ListEntries(HIMAGELIST images, std::vector<PinnedEntry>& entries) {
-  int position = PinnedPathCount();  // after the paths of an earlier pass, so each item names its own
-  for (size_t i = 0; i < entries.size(); ++i) {
-    if (!AppendPinnedPath(entries[i].path)) {
-      for (; i < entries.size(); ++i) DestroyIcon(entries[i].icon);
+// Lists a run in order: each path goes to the list before its item goes to the tree, so every
+// item names a path that exists. False once the list is released: the run of the program is
+// over, and the icons not listed are destroyed.
+bool ListEntries(HIMAGELIST images, PinnedEntry* first, PinnedEntry* last) {
+  for (; first != last; ++first) {
+    int position = PinnedPathCount();  // after the paths of an earlier pass, so each item names its own
+    if (!AppendPinnedPath(first->path)) {
+      DestroyEntryIcons(first, last);
       return false;
     }
-    InsertTreeItem(&entries[i].text[0], AddEntryIcon(images, entries[i].icon), position++);
+    InsertTreeItem(&first->text[0], AddEntryIcon(images, first->icon), position);
+  }
+  return true;
+}
+
+// Adding an icon to the list costs about as much as looking one up, so the entries go in runs,
+// each run's icons looked up while the run before it is listed. The first run is short: the
+// first items are in the tree soon.
+constexpr ptrdiff_t kFirstRunLength = 8;
+constexpr ptrdiff_t kRunLength = 128;
+
+EntryRun RunFrom(PinnedEntry* first, PinnedEntry* end, ptrdiff_t length) {
+  return {first, first + std::min(length, end - first)};
+}
+
+// Lists every entry with its icon. False once the list is released.
+bool ListAllEntries(HIMAGELIST images, std::vector<PinnedEntry>& entries) {
+  PinnedEntry* end = entries.data() + entries.size();
+  EntryRun next = RunFrom(entries.data(), end, kFirstRunLength);
+  LoadEntryIcons(next.first, next.last);
+  while (next.first != end) {
+    EntryRun listed = next;
+    next = RunFrom(listed.last, end, kRunLength);
+    HANDLE loading = next.first != end ? StartLoadingIcons(&next) : nullptr;
+    bool open = ListEntries(images, listed.first, listed.last);
+    FinishLoadingIcons(loading);
+    if (!open) {
+      DestroyEntryIcons(next.first, next.last);
+      return false;
+    }
   }
   return true;
 }
@@ -162,9 +229,8 @@ void LoadPinnedItems(const wchar_t* folder) {
     if (IsListedName(found.cFileName) && ReadEntry(folder, found.cFileName, &entry)) entries.push_back(entry);
   } while (FindNextFileW(search, &found));
   FindClose(search);
-  LoadEntryIcons(entries);
   // Once the run is over the main thread no longer answers: leave the tree alone.
-  if (!ListEntries(images, entries)) return;
+  if (!ListAllEntries(images, entries)) return;
 
   SendMessageW(g_treeWnd, WM_SETREDRAW, TRUE, 0);
   SendMessageW(g_treeWnd, TVM_SELECTITEM, TVGN_CARET, 0);
