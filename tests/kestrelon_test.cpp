@@ -560,7 +560,8 @@ TEST(LinkColumn, HoverPaintAndRelease) {
 
 // A pinned list start-up does not fill, or fills wrongly (names left out case-blind or not at
 // all, shown texts, paths and parameters out of step, icons of other items, small, without a
-// mask or that change when selected); a click that opens the wrong item or one below the rows, a
+// mask or that change when selected; the ninth item's icon is looked up while the first eight are
+// listed); a click that opens the wrong item or one below the rows, a
 // right click that opens one; a folder not built from the home values.
 TEST(PinnedItems, ListingClickAndFolder) {
   ShowPopup(L"home", L"kes", 9);
