@@ -173,7 +173,7 @@ bool ListEntries(HIMAGELIST images, PinnedEntry* first, PinnedEntry* last) {
   return true;
 }
 
-// Adding an icon to the list costs about as much as looking one up, so the entries go in runs,
+// Adding an icon to the list costs about half as much as looking it up, so the entries go in runs,
 // each run's icons looked up while the run before it is listed. The first run is short: the
 // first items are in the tree soon.
 constexpr ptrdiff_t kFirstRunLength = 8;
